@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds and runs every test twice: a plain build, then one under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+jobs=$(nproc)
+
+scripts/build.sh build
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+scripts/build.sh build-sanitize -DVARKIT_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
