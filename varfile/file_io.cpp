@@ -34,3 +34,80 @@ long file_size(std::FILE* file) {
 }
 
 }  // namespace varkit
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace varkit {
+namespace {
+
+// Files made through mkstemp are 0600; give them the mode a plain fopen would.
+void set_default_mode(int fd) {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+}
+
+}  // namespace
+
+OutputFile::OutputFile(std::string target) : target_(std::move(target)) {}
+
+OutputFile::~OutputFile() {
+    if (file_) {
+        file_.reset();
+        ::unlink(temporary_.c_str());
+    }
+}
+
+bool OutputFile::open() {
+    std::size_t slash = target_.find_last_of('/');
+    std::string folder = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
+    std::string pattern = folder + ".varkit-XXXXXX";
+    int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    set_default_mode(fd);
+    std::FILE* file = ::fdopen(fd, "w+b");
+    if (file == nullptr) {
+        ::close(fd);
+        ::unlink(pattern.c_str());
+        return false;
+    }
+    temporary_ = pattern;
+    file_.reset(file);
+    return true;
+}
+
+bool OutputFile::commit() {
+    if (!file_) {
+        return false;
+    }
+    std::FILE* file = file_.release();
+    bool written = std::fflush(file) == 0 && !std::ferror(file);
+    written = (std::fclose(file) == 0) && written;
+    if (!written || std::rename(temporary_.c_str(), target_.c_str()) != 0) {
+        ::unlink(temporary_.c_str());
+        return false;
+    }
+    return true;
+}
+
+ScratchFile::ScratchFile(const char* suffix) {
+    const char* folder = std::getenv("TMPDIR");
+    std::string pattern = std::string(folder && *folder ? folder : "/tmp") + "/varkit-XXXXXX" + suffix;
+    int fd = ::mkostemps(pattern.data(), static_cast<int>(std::strlen(suffix)), O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+        path_ = pattern;
+    }
+}
+
+ScratchFile::~ScratchFile() {
+    if (!path_.empty()) {
+        ::unlink(path_.c_str());
+    }
+}
+
+}  // namespace varkit

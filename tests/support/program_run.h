@@ -1,0 +1,33 @@
+// Runs a program in-process or as the built executable and captures what it
+// printed and its exit status.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace varkit::testing {
+
+struct ProgramResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+using ProgramMain = int (*)(int argc, char** argv, Runtime& rt);
+
+// Calls program(argc, argv, rt) with argv[0] = "prog" followed by `args`,
+// output and error streams in memory.
+ProgramResult run_in_process(ProgramMain program, const std::vector<std::string>& args,
+                             Platform& platform);
+
+// Runs an executable of build/bin by name ("Varlook") with `args`, feeding
+// `input` on its standard input; `env` entries ("NAME=value") are added to
+// the environment, and an entry "NAME=" with nothing after the '=' removes
+// NAME. Waits at most 30 seconds.
+ProgramResult run_executable(const std::string& name, const std::vector<std::string>& args,
+                             const std::vector<std::string>& env = {},
+                             const std::string& input = "");
+
+}  // namespace varkit::testing
