@@ -5,7 +5,9 @@
 
 namespace varkit {
 
-bool is_switch(const char* argument) { return argument[0] == '/' || argument[0] == '-'; }
+bool is_switch(const char* argument) {
+    return argument[0] == '/' || argument[0] == '-';
+}
 
 char switch_letter(const char* argument) {
     return static_cast<char>(std::toupper(static_cast<unsigned char>(argument[1])));

@@ -14,7 +14,7 @@ char switch_letter(const char* argument);
 
 // Walks argv[1] .. argv[argc - 1] in order.
 class Arguments {
-public:
+  public:
     Arguments(int argc, char** argv) : argc_(argc), argv_(argv) {}
     bool done() const { return index_ >= argc_; }
     // The next argument; only call when not done().
@@ -23,7 +23,7 @@ public:
     // nullptr when the switch stood last.
     const char* take_value() { return done() ? nullptr : next(); }
 
-private:
+  private:
     int argc_;
     char** argv_;
     int index_ = 1;
