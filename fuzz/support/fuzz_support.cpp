@@ -1,10 +1,10 @@
 #include "fuzz/support/fuzz_support.h"
 
+#include "tests/support/program_run.h"
+
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <stdexcept>
 
 namespace varkit::fuzzing {
@@ -21,26 +21,9 @@ MemoryFile::~MemoryFile() {
     close(fd_);
 }
 
-int run_program(ProgramMain program, std::vector<std::string> args, Platform& platform) {
-    args.insert(args.begin(), "prog");
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    char* out_buffer = nullptr;
-    char* err_buffer = nullptr;
-    std::size_t out_size = 0;
-    std::size_t err_size = 0;
-    FILE* out = open_memstream(&out_buffer, &out_size);
-    FILE* err = open_memstream(&err_buffer, &err_size);
-    Runtime rt{out, err, platform};
-    int status = program(static_cast<int>(args.size()), argv.data(), rt);
-    std::fclose(out);
-    std::fclose(err);
-    std::free(out_buffer);
-    std::free(err_buffer);
-    return status;
+int run_program(int (*program)(int, char**, Runtime&), const std::vector<std::string>& args,
+                Platform& platform) {
+    return testing::run_in_process(program, args, platform).status;
 }
 
 }  // namespace varkit::fuzzing

@@ -26,10 +26,9 @@ class MemoryFile {
     std::string path_;
 };
 
-using ProgramMain = int (*)(int argc, char** argv, Runtime& rt);
-
 // Runs a program with the arguments, output and error into memory, and
 // returns its exit status.
-int run_program(ProgramMain program, std::vector<std::string> args, Platform& platform);
+int run_program(int (*program)(int, char**, Runtime&), const std::vector<std::string>& args,
+                Platform& platform);
 
 }  // namespace varkit::fuzzing
