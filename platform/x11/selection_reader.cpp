@@ -45,6 +45,9 @@ std::optional<std::vector<xcb_atom_t>> SelectionReader::targets() {
 }
 
 std::optional<Converted> SelectionReader::convert(xcb_atom_t target) {
+    if (owner_silent_) {
+        return std::nullopt;
+    }
     xcb_connection_t* c = link_->connection();
     xcb_delete_property(c, link_->window(), property_);
     xcb_convert_selection(c, link_->window(), clipboard_, target, property_, time_);
@@ -72,6 +75,7 @@ bool SelectionReader::wait_for_notify(xcb_atom_t target, xcb_atom_t& property) {
             return true;
         }
     }
+    owner_silent_ = true;
     return false;
 }
 
@@ -124,6 +128,7 @@ std::optional<Converted> SelectionReader::read_incremental() {
             }
         }
         if (!arrived) {
+            owner_silent_ = true;
             return std::nullopt;
         }
         auto piece = read_property();

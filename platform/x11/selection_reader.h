@@ -41,6 +41,9 @@ class SelectionReader {
     xcb_atom_t property_;
     xcb_atom_t incr_;
     xcb_atom_t targets_;
+    // Set once the owner let a request go unanswered: it is stopped or
+    // stuck, and asking it anything more would only wait again.
+    bool owner_silent_ = false;
 };
 
 }  // namespace varkit::x11

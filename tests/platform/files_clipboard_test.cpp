@@ -23,9 +23,11 @@ extern char** environ;
 namespace varkit::testing {
 namespace {
 
+// A short lock wait keeps the test of a taken lock quick.
 std::unique_ptr<Platform> files_platform(const std::string& folder) {
-    return std::make_unique<DesktopPlatform>(
-        [folder] { return std::make_unique<FilesClipboard>(folder); });
+    return std::make_unique<DesktopPlatform>([folder] {
+        return std::make_unique<FilesClipboard>(folder, std::chrono::milliseconds(200));
+    });
 }
 
 DeviceBitmap checker_bitmap() {
@@ -240,6 +242,7 @@ TEST(FilesClipboard, ConcurrentWritersNeverLeaveATornFile) {
             EXPECT_TRUE(texts.count(seen)) << "a reader saw " << seen.size() << " bytes";
             ++looks;
         }
+        usleep(1000);
         int status = 0;
         pid_t ended = waitpid(-1, &status, WNOHANG);
         if (ended > 0) {
