@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <thread>
 
 namespace varkit::x11 {
 namespace {
@@ -11,18 +12,37 @@ namespace {
 constexpr std::size_t kPropertyChunk = 256 * 1024;
 // Room for the ChangeProperty request's own fields.
 constexpr std::size_t kRequestOverhead = 100;
+constexpr int kConnectAttempts = 8;
+constexpr auto kConnectRetry = std::chrono::milliseconds(15);
 
 xcb_screen_t* first_screen(xcb_connection_t* connection) {
     xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
     return screens.rem > 0 ? screens.data : nullptr;
 }
 
+// A server that resets when its last client leaves (a bare Xvfb) refuses or
+// drops connections for a moment while it does; a few quick retries ride
+// that out. A display name that cannot be parsed fails at once.
+xcb_connection_t* connect_with_retries() {
+    for (int attempt = 1;; ++attempt) {
+        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+        int error = xcb_connection_has_error(connection);
+        if (error == 0) {
+            return connection;
+        }
+        xcb_disconnect(connection);
+        if (error != XCB_CONN_ERROR || attempt == kConnectAttempts) {
+            return nullptr;
+        }
+        std::this_thread::sleep_for(kConnectRetry);
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<XcbLink> XcbLink::connect() {
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(connection)) {
-        xcb_disconnect(connection);
+    xcb_connection_t* connection = connect_with_retries();
+    if (connection == nullptr) {
         return nullptr;
     }
     std::unique_ptr<XcbLink> link(new XcbLink(connection));
