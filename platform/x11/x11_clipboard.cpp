@@ -110,13 +110,23 @@ bool X11Clipboard::open() {
 }
 
 void X11Clipboard::close() {
+    if (empty_pending_) {
+        give_up_selection();
+    }
+    empty_pending_ = false;
     known_.reset();
     lock_folder_.unlock();
 }
 
+bool X11Clipboard::empty() {
+    known_ = ClipboardContents{};
+    empty_pending_ = true;
+    return true;
+}
+
 // Taking the selection away from whoever holds it, without a new owner,
 // leaves the clipboard empty; a server of ours then ends.
-bool X11Clipboard::empty() {
+bool X11Clipboard::give_up_selection() {
     auto link = XcbLink::connect();
     auto time = link ? link->server_time() : std::nullopt;
     xcb_atom_t clipboard = link ? link->atom("CLIPBOARD") : xcb_atom_t{XCB_ATOM_NONE};
@@ -126,11 +136,7 @@ bool X11Clipboard::empty() {
     xcb_set_selection_owner(link->connection(), XCB_WINDOW_NONE, clipboard, *time);
     auto cookie = xcb_get_selection_owner(link->connection(), clipboard);
     auto owner = link->reply<xcb_get_selection_owner_reply_t>(cookie.sequence, answer_deadline());
-    if (!owner || owner->owner != XCB_WINDOW_NONE) {
-        return false;
-    }
-    known_ = ClipboardContents{};
-    return true;
+    return owner && owner->owner == XCB_WINDOW_NONE;
 }
 
 bool X11Clipboard::set_text(std::string_view text) {
@@ -161,15 +167,24 @@ bool X11Clipboard::add(const std::function<void(ClipboardContents&)>& change) {
     }
     serving_child_ = *child;
     known_ = std::move(contents);
+    empty_pending_ = false;
     return true;
 }
 
+// Between an empty or set and the close, this program holds the lock and
+// knows what the clipboard holds; otherwise the owner, whoever it is, tells.
 std::optional<std::string> X11Clipboard::get_text() {
+    if (known_) {
+        return known_->text ? std::optional(text_up_to_zero(*known_->text)) : std::nullopt;
+    }
     auto reading = ClipboardReading::start();
     return reading ? reading->text() : std::nullopt;
 }
 
 std::optional<std::vector<std::uint8_t>> X11Clipboard::get_dib() {
+    if (known_) {
+        return known_->dib;
+    }
     auto reading = ClipboardReading::start();
     return reading ? reading->dib() : std::nullopt;
 }

@@ -38,11 +38,17 @@ class X11Clipboard : public Clipboard {
 
   private:
     bool add(const std::function<void(ClipboardContents&)>& change);
+    bool give_up_selection();
 
     ClipboardFolder lock_folder_;
     // What the clipboard holds since this open's empty or set; nothing until
     // then, when setting must first read back what another owner holds.
     std::optional<ClipboardContents> known_;
+    // Emptied and nothing published since: the old owner is sent away at
+    // close, so that a set right after the empty takes the selection straight
+    // from it and the server is never left without a client in between (a
+    // bare server would reset).
+    bool empty_pending_ = false;
     pid_t serving_child_ = -1;
 };
 
