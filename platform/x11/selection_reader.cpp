@@ -36,7 +36,7 @@ bool SelectionReader::has_owner() {
 
 std::optional<std::vector<xcb_atom_t>> SelectionReader::targets() {
     auto answer = convert(targets_);
-    if (!answer || answer->bytes.size() % 4 != 0) {
+    if (!answer || answer->bytes.empty() || answer->bytes.size() % 4 != 0) {
         return std::nullopt;
     }
     std::vector<xcb_atom_t> list(answer->bytes.size() / 4);

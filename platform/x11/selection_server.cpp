@@ -162,7 +162,7 @@ bool SelectionServer::convert_multiple(xcb_window_t requestor, xcb_atom_t proper
     auto cookie =
         xcb_get_property(c_, 0, requestor, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1u << 16);
     auto pairs_reply = link_.reply<xcb_get_property_reply_t>(cookie.sequence, answer_deadline());
-    if (!pairs_reply || pairs_reply->format != 32) {
+    if (!pairs_reply || pairs_reply->format != 32 || pairs_reply->value_len < 2) {
         return false;
     }
     std::size_t count =

@@ -9,11 +9,14 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <thread>
 
 #include "platform/desktop_platform.h"
 #include "platform/dib.h"
+#include "platform/x11/selection_reader.h"
+#include "platform/x11/xcb_link.h"
 #include "tests/platform/env_override.h"
 #include "tests/platform/tool_run.h"
 #include "tests/platform/xvfb_server.h"
@@ -343,6 +346,58 @@ TEST_F(X11Clipboard, AnOwnerThatStoppedAnsweringMakesGetFailInsteadOfHanging) {
     ASSERT_EQ(kill(server, SIGSTOP), 0);
     EXPECT_EQ(get_text(*p), std::nullopt);
     kill(server, SIGKILL);
+}
+
+std::string property_bytes(x11::XcbLink& link, xcb_atom_t property) {
+    auto cookie = xcb_get_property(link.connection(), 0, link.window(), property,
+                                   XCB_GET_PROPERTY_TYPE_ANY, 0, 1u << 16);
+    auto reply = link.reply<xcb_get_property_reply_t>(cookie.sequence, x11::answer_deadline());
+    if (!reply) {
+        return "(no reply)";
+    }
+    return std::string(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                       static_cast<std::size_t>(xcb_get_property_value_length(reply.get())));
+}
+
+// xclip asks neither, so the test asks them itself.
+TEST_F(X11Clipboard, OurServerAnswersTimestampAndMultiple) {
+    auto p = platform();
+    ASSERT_TRUE(put_text(*p, "several at once"));
+    auto link = x11::XcbLink::connect();
+    ASSERT_TRUE(link);
+    auto reader = x11::SelectionReader::start(*link);
+    ASSERT_TRUE(reader);
+    auto atoms =
+        link->atoms({"TIMESTAMP", "CLIPBOARD", "MULTIPLE", "ATOM_PAIR", "UTF8_STRING", "image/gif",
+                     "VARKIT_TEST_TEXT", "VARKIT_TEST_GIF", "VARKIT_TEST_PAIRS"});
+    auto stamp = reader->convert(atoms[0]);
+    ASSERT_TRUE(stamp);
+    EXPECT_EQ(stamp->type, XCB_ATOM_INTEGER);
+    EXPECT_EQ(stamp->bytes.size(), 4u);
+
+    // Two conversions in one request: text, which we have, and a GIF, which
+    // we do not; the failed pair comes back with None for its target.
+    const xcb_atom_t pairs[] = {atoms[4], atoms[6], atoms[5], atoms[7]};
+    xcb_change_property(link->connection(), XCB_PROP_MODE_REPLACE, link->window(), atoms[8],
+                        atoms[3], 32, 4, pairs);
+    xcb_convert_selection(link->connection(), link->window(), atoms[1], atoms[2], atoms[8],
+                          XCB_CURRENT_TIME);
+    xcb_atom_t answered = XCB_ATOM_NONE;
+    const auto deadline = x11::answer_deadline();
+    while (auto event = link->next_event(deadline)) {
+        if ((event->response_type & 0x7F) == XCB_SELECTION_NOTIFY) {
+            answered = reinterpret_cast<xcb_selection_notify_event_t*>(event.get())->property;
+            break;
+        }
+    }
+    ASSERT_EQ(answered, atoms[8]);
+    EXPECT_EQ(property_bytes(*link, atoms[6]), "several at once");
+    std::string answered_pairs = property_bytes(*link, atoms[8]);
+    ASSERT_EQ(answered_pairs.size(), sizeof pairs);
+    xcb_atom_t after[4];
+    std::memcpy(after, answered_pairs.data(), sizeof after);
+    EXPECT_EQ(after[0], atoms[4]);
+    EXPECT_EQ(after[2], xcb_atom_t{XCB_ATOM_NONE});
 }
 
 TEST_F(X11Clipboard, WithoutAChoiceTheDisplayDecidesTheBackend) {
