@@ -1,0 +1,416 @@
+// The X11 clipboard against a real independent client, xclip, on an Xvfb
+// server of the test's own; images are read back with Debian's Python
+// imaging library.
+#include "platform/x11/x11_clipboard.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+#include "platform/desktop_platform.h"
+#include "platform/dib.h"
+#include "platform/x11/selection_reader.h"
+#include "platform/x11/xcb_link.h"
+#include "tests/platform/env_override.h"
+#include "tests/platform/tool_run.h"
+#include "tests/platform/xvfb_server.h"
+#include "tests/support/program_run.h"
+#include "tests/support/test_files.h"
+#include "varfile/byte_order.h"
+
+namespace varkit::testing {
+namespace {
+
+constexpr const char* kImageReader = "/usr/bin/python3";
+
+// Prints an image's size and then one character per pixel, '#' for the dark
+// ones and '.' for the light ones, rows top first.
+constexpr const char* kPixelScript = R"(
+import sys
+from PIL import Image
+image = Image.open(sys.argv[1]).convert('L')
+print(image.size[0], image.size[1])
+print(''.join('#' if p < 128 else '.' for p in image.getdata()))
+)";
+
+bool image_reader_present() {
+    return run_tool({kImageReader, "-c", "import PIL"}).status == 0;
+}
+
+std::string xclip_out(const std::string& target) {
+    ToolResult result = run_tool({"xclip", "-selection", "clipboard", "-t", target, "-o"});
+    return result.status == 0 ? result.out : "(xclip failed)";
+}
+
+std::string targets() {
+    return xclip_out("TARGETS");
+}
+
+// xclip -i returns before the process it leaves behind has taken the
+// selection; wait until the selection lists just what that process offers.
+int xclip_in(const std::string& target, const std::string& bytes) {
+    int status =
+        run_tool({"xclip", "-selection", "clipboard", "-t", target, "-i"}, bytes, false).status;
+    for (int i = 0; i < 500 && targets() != "TARGETS\n" + target + "\n"; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return status;
+}
+
+bool lists(const std::string& target_list, const std::string& target) {
+    return ("\n" + target_list).find("\n" + target + "\n") != std::string::npos;
+}
+
+std::string all_bytes_but_zero() {
+    std::string bytes;
+    for (int b = 1; b < 256; ++b) {
+        bytes += static_cast<char>(b);
+    }
+    return bytes;
+}
+
+// 21 x 7 with a different pattern in every row, so any flip or shift shows.
+DeviceBitmap test_bitmap() {
+    DeviceBitmap bitmap;
+    bitmap.width = 21;
+    bitmap.height = 7;
+    bitmap.row_length = 4;
+    for (int y = 0; y < bitmap.height; ++y) {
+        for (int i = 0; i < bitmap.row_length; ++i) {
+            bitmap.bits.push_back(static_cast<std::uint8_t>(0x35 * (y + 1) + 0x1D * i));
+        }
+    }
+    return bitmap;
+}
+
+// What an image reader should see: a 0 bit is a pixel that is on, black.
+std::string expected_pixels(const DeviceBitmap& bitmap) {
+    std::string pixels = std::to_string(bitmap.width) + " " + std::to_string(bitmap.height) + "\n";
+    for (int y = 0; y < bitmap.height; ++y) {
+        for (int x = 0; x < bitmap.width; ++x) {
+            int bit = (bitmap.bits[y * bitmap.row_length + x / 8] >> (7 - x % 8)) & 1;
+            pixels += bit == 0 ? '#' : '.';
+        }
+    }
+    return pixels + "\n";
+}
+
+std::string pixels_of(const std::string& image) {
+    TempDir dir;
+    write_file(dir.file("image"), image);
+    return run_tool({kImageReader, "-c", kPixelScript, dir.file("image")}).out;
+}
+
+std::string bytes_to_string(const std::vector<std::uint8_t>& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Waits a little for a process to be gone (or to be a zombie nobody reaped).
+bool process_ends(pid_t pid) {
+    for (int i = 0; i < 500; ++i) {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string line;
+        if (!std::getline(stat, line) || line.find(") Z") != std::string::npos) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+class X11Clipboard : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const char* tool : {"Xvfb", "xclip"}) {
+            if (!tool_exists(tool)) {
+                missing(std::string(tool) + " is not installed (Debian packages xvfb, xclip)");
+                return;
+            }
+        }
+        server_ = std::make_unique<XvfbServer>();
+        ASSERT_FALSE(server_->display().empty()) << "Xvfb did not start";
+        env_.set("DISPLAY", server_->display());
+        env_.set("VARKIT_CLIPBOARD", "x11");
+        env_.set("VARKIT_CLIPBOARD_DIR", lock_dir_.file("lock"));
+    }
+
+    // CI installs every tool, so there a missing one is a failure.
+    void missing(const std::string& reason) {
+        if (std::getenv("CI") != nullptr) {
+            FAIL() << reason;
+        }
+        GTEST_SKIP() << reason;
+    }
+
+    void require_image_reader() {
+        if (!image_reader_present()) {
+            missing("no Python imaging library for /usr/bin/python3 (Debian package python3-pil)");
+        }
+    }
+
+    // A platform over an X11 clipboard the test can also reach directly.
+    std::unique_ptr<Platform> platform(x11::X11Clipboard** clipboard = nullptr) {
+        std::string folder = lock_dir_.file("lock");
+        return std::make_unique<DesktopPlatform>([folder, clipboard] {
+            auto made = std::make_unique<x11::X11Clipboard>(folder);
+            if (clipboard != nullptr) {
+                *clipboard = made.get();
+            }
+            return made;
+        });
+    }
+
+    bool put_text(Platform& p, const std::string& text) {
+        bool done = p.clipboard_open() && p.clipboard_empty() && p.clipboard_set_text(text);
+        p.clipboard_close();
+        return done;
+    }
+
+    std::optional<std::string> get_text(Platform& p) {
+        std::optional<std::string> text;
+        if (p.clipboard_open()) {
+            text = p.clipboard_get_text();
+        }
+        p.clipboard_close();
+        return text;
+    }
+
+    std::optional<std::vector<std::uint8_t>> get_dib(Platform& p) {
+        std::optional<std::vector<std::uint8_t>> dib;
+        if (p.clipboard_open()) {
+            dib = p.clipboard_get_dib();
+        }
+        p.clipboard_close();
+        return dib;
+    }
+
+    ProgramResult probe(const std::string& command, const std::string& bytes) {
+        write_file(lock_dir_.file("probe-input"), bytes);
+        return run_executable("clipboard_probe", {command, lock_dir_.file("probe-input")});
+    }
+
+    TempDir lock_dir_;
+    EnvOverride env_;
+    std::unique_ptr<XvfbServer> server_;
+};
+
+TEST_F(X11Clipboard, TextSetByUsIsReadByXclipByteExactAfterOurProcessEnded) {
+    ASSERT_EQ(probe("put-text", "first line\r\nsecond\tline\r\n").status, 0);
+    EXPECT_EQ(xclip_out("UTF8_STRING"), "first line\r\nsecond\tline\r\n");
+    for (const char* target :
+         {"TARGETS", "TIMESTAMP", "MULTIPLE", "UTF8_STRING", "STRING", "TEXT", "text/plain"}) {
+        EXPECT_TRUE(lists(targets(), target)) << target;
+    }
+
+    // Every byte value: as STRING byte for byte, as UTF8_STRING each byte a
+    // Latin-1 character, and back to us unchanged.
+    ASSERT_EQ(probe("put-text", all_bytes_but_zero()).status, 0);
+    EXPECT_EQ(xclip_out("STRING"), all_bytes_but_zero());
+    ASSERT_EQ(probe("put-text", "caf\xE9 \xFF").status, 0);
+    EXPECT_EQ(xclip_out("UTF8_STRING"), "caf\xC3\xA9 \xC3\xBF");
+    auto p = platform();
+    ASSERT_TRUE(put_text(*p, all_bytes_but_zero()));
+    EXPECT_EQ(get_text(*p), all_bytes_but_zero());
+}
+
+TEST_F(X11Clipboard, TextSetByXclipIsReadByUs) {
+    auto p = platform();
+    ASSERT_EQ(xclip_in("UTF8_STRING", "caf\xC3\xA9 \xE2\x82\xAC\r\n"), 0);
+    EXPECT_EQ(get_text(*p), "caf\xE9 ?\r\n");  // the euro sign is beyond Latin-1
+    ASSERT_EQ(xclip_in("STRING", "\xE9t\xE9\r\n"), 0);
+    EXPECT_EQ(get_text(*p), "\xE9t\xE9\r\n");
+    ASSERT_EQ(xclip_in("image/png", "not text"), 0);
+    EXPECT_EQ(get_text(*p), std::nullopt);
+}
+
+TEST_F(X11Clipboard, BitmapIsReadByXclipAsPngAndBmpWithTheSamePixels) {
+    require_image_reader();
+    auto p = platform();
+    const DeviceBitmap bitmap = test_bitmap();
+    ASSERT_TRUE(p->clipboard_open());
+    ASSERT_TRUE(p->clipboard_empty());
+    ASSERT_TRUE(p->clipboard_set_bitmap(bitmap));
+    p->clipboard_close();
+
+    const std::string png = xclip_out("image/png");
+    const std::string bmp = xclip_out("image/bmp");
+    EXPECT_EQ(pixels_of(png), expected_pixels(bitmap));
+    EXPECT_EQ(pixels_of(bmp), expected_pixels(bitmap));
+    const std::vector<std::uint8_t> dib = synthesize_dib(bitmap);
+    auto header = bmp_file_header(dib);
+    EXPECT_EQ(bmp, std::string(header.begin(), header.end()) + bytes_to_string(dib));
+    EXPECT_EQ(get_dib(*p), dib);
+}
+
+TEST_F(X11Clipboard, ImagesFromOtherProgramsComeBackAtTheirOwnDepth) {
+    require_image_reader();
+    TempDir dir;
+    ASSERT_EQ(
+        run_tool({kImageReader, "-c",
+                  "import sys\nfrom PIL import Image\n"
+                  "Image.new('RGB', (4, 3), (200, 10, 10)).save(sys.argv[1] + '/colour.png')\n"
+                  "mono = Image.new('1', (9, 2), 1)\nmono.putpixel((0, 0), 0)\nmono.putpixel((8, "
+                  "1), 0)\n"
+                  "mono.save(sys.argv[1] + '/mono.png')\n",
+                  dir.path().string()})
+            .status,
+        0);
+    auto p = platform();
+
+    ASSERT_EQ(xclip_in("image/png", bytes_to_string(read_file(dir.file("colour.png")))), 0);
+    auto colour = get_dib(*p);
+    ASSERT_TRUE(colour.has_value());
+    EXPECT_EQ(read_le16(colour->data() + 14), 24);  // refused later as not monochrome
+    EXPECT_EQ(read_le32(colour->data() + 4), 4u);
+
+    ASSERT_EQ(xclip_in("image/png", bytes_to_string(read_file(dir.file("mono.png")))), 0);
+    auto mono = get_dib(*p);
+    ASSERT_TRUE(mono.has_value());
+    ASSERT_EQ(read_le16(mono->data() + 14), 1);
+    DeviceBitmap expected;
+    expected.width = 9;
+    expected.height = 2;
+    expected.row_length = 2;
+    expected.bits = {0x7F, 0x80, 0xFF, 0x00};  // (0,0) and (8,1) black
+    EXPECT_EQ(mono, synthesize_dib(expected));
+}
+
+TEST_F(X11Clipboard, RichTextIsReadByXclipAsRtf) {
+    auto p = platform();
+    const std::string rtf = "{\\rtf1\\ansi {\\b bold} \\'e9}";
+    ASSERT_TRUE(p->clipboard_open());
+    ASSERT_TRUE(p->clipboard_empty());
+    ASSERT_TRUE(p->clipboard_set_rich_text(rtf));
+    p->clipboard_close();
+    EXPECT_EQ(xclip_out("text/rtf"), rtf);
+    EXPECT_EQ(xclip_out("application/rtf"), rtf);
+}
+
+TEST_F(X11Clipboard, MegabyteTextCrossesBothWaysIncrementally) {
+    std::string text;
+    while (text.size() < (1u << 20)) {
+        text += "line " + std::to_string(text.size()) + " of a long calculator text\r\n";
+    }
+    text.resize(1u << 20);  // xclip sends this size by INCR; we do above 256 KiB
+    ASSERT_EQ(probe("put-text", text).status, 0);
+    EXPECT_TRUE(xclip_out("UTF8_STRING") == text);
+    ASSERT_EQ(xclip_in("UTF8_STRING", text), 0);
+    auto p = platform();
+    EXPECT_TRUE(get_text(*p) == text);
+}
+
+TEST_F(X11Clipboard, SettingWithoutEmptyingKeepsTheBitmapAndAddsRichText) {
+    const DeviceBitmap bitmap = test_bitmap();
+    std::string description{static_cast<char>(bitmap.width), 0, static_cast<char>(bitmap.height),
+                            0};
+    description += bytes_to_string(bitmap.bits);
+    ASSERT_EQ(probe("put-bitmap", description).status, 0);
+    ASSERT_EQ(probe("add-rich", "{\\rtf1 joined}").status, 0);
+
+    const std::string list = targets();
+    for (const char* target : {"image/bmp", "image/png", "text/rtf", "application/rtf"}) {
+        EXPECT_TRUE(lists(list, target)) << target;
+    }
+    EXPECT_EQ(xclip_out("text/rtf"), "{\\rtf1 joined}");
+    auto p = platform();
+    EXPECT_EQ(get_dib(*p), synthesize_dib(bitmap));
+}
+
+TEST_F(X11Clipboard, EmptyLeavesNothingAndEndsOurServer) {
+    x11::X11Clipboard* clipboard = nullptr;
+    auto p = platform(&clipboard);
+    ASSERT_TRUE(put_text(*p, "soon gone"));
+    const pid_t server = clipboard->serving_child();
+    ASSERT_GT(server, 0);
+    EXPECT_NE(getsid(server), getsid(0));  // a session of its own
+    ASSERT_TRUE(p->clipboard_open());
+    ASSERT_TRUE(p->clipboard_empty());
+    EXPECT_EQ(p->clipboard_get_text(), std::nullopt);
+    p->clipboard_close();
+    EXPECT_TRUE(process_ends(server));
+    EXPECT_NE(run_tool({"xclip", "-selection", "clipboard", "-o"}).status, 0);
+}
+
+TEST_F(X11Clipboard, AnOwnerThatStoppedAnsweringMakesGetFailInsteadOfHanging) {
+    x11::X11Clipboard* clipboard = nullptr;
+    auto p = platform(&clipboard);
+    ASSERT_TRUE(put_text(*p, "frozen"));
+    const pid_t server = clipboard->serving_child();
+    ASSERT_GT(server, 0);
+    ASSERT_EQ(kill(server, SIGSTOP), 0);
+    EXPECT_EQ(get_text(*p), std::nullopt);
+    kill(server, SIGKILL);
+}
+
+std::string property_bytes(x11::XcbLink& link, xcb_atom_t property) {
+    auto cookie = xcb_get_property(link.connection(), 0, link.window(), property,
+                                   XCB_GET_PROPERTY_TYPE_ANY, 0, 1u << 16);
+    auto reply = link.reply<xcb_get_property_reply_t>(cookie.sequence, x11::answer_deadline());
+    if (!reply) {
+        return "(no reply)";
+    }
+    return std::string(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                       static_cast<std::size_t>(xcb_get_property_value_length(reply.get())));
+}
+
+// xclip asks neither, so the test asks them itself.
+TEST_F(X11Clipboard, OurServerAnswersTimestampAndMultiple) {
+    auto p = platform();
+    ASSERT_TRUE(put_text(*p, "several at once"));
+    auto link = x11::XcbLink::connect();
+    ASSERT_TRUE(link);
+    auto reader = x11::SelectionReader::start(*link);
+    ASSERT_TRUE(reader);
+    auto atoms =
+        link->atoms({"TIMESTAMP", "CLIPBOARD", "MULTIPLE", "ATOM_PAIR", "UTF8_STRING", "image/gif",
+                     "VARKIT_TEST_TEXT", "VARKIT_TEST_GIF", "VARKIT_TEST_PAIRS"});
+    auto stamp = reader->convert(atoms[0]);
+    ASSERT_TRUE(stamp);
+    EXPECT_EQ(stamp->type, XCB_ATOM_INTEGER);
+    EXPECT_EQ(stamp->bytes.size(), 4u);
+
+    // Two conversions in one request: text, which we have, and a GIF, which
+    // we do not; the failed pair comes back with None for its target.
+    const xcb_atom_t pairs[] = {atoms[4], atoms[6], atoms[5], atoms[7]};
+    xcb_change_property(link->connection(), XCB_PROP_MODE_REPLACE, link->window(), atoms[8],
+                        atoms[3], 32, 4, pairs);
+    xcb_convert_selection(link->connection(), link->window(), atoms[1], atoms[2], atoms[8],
+                          XCB_CURRENT_TIME);
+    xcb_atom_t answered = XCB_ATOM_NONE;
+    const auto deadline = x11::answer_deadline();
+    while (auto event = link->next_event(deadline)) {
+        if ((event->response_type & 0x7F) == XCB_SELECTION_NOTIFY) {
+            answered = reinterpret_cast<xcb_selection_notify_event_t*>(event.get())->property;
+            break;
+        }
+    }
+    ASSERT_EQ(answered, atoms[8]);
+    EXPECT_EQ(property_bytes(*link, atoms[6]), "several at once");
+    std::string answered_pairs = property_bytes(*link, atoms[8]);
+    ASSERT_EQ(answered_pairs.size(), sizeof pairs);
+    xcb_atom_t after[4];
+    std::memcpy(after, answered_pairs.data(), sizeof after);
+    EXPECT_EQ(after[0], atoms[4]);
+    EXPECT_EQ(after[2], xcb_atom_t{XCB_ATOM_NONE});
+}
+
+TEST_F(X11Clipboard, WithoutAChoiceTheDisplayDecidesTheBackend) {
+    env_.remove("VARKIT_CLIPBOARD");
+    auto on_display = make_platform();
+    ASSERT_TRUE(put_text(*on_display, "to the desktop"));
+    EXPECT_EQ(xclip_out("UTF8_STRING"), "to the desktop");
+
+    env_.set("DISPLAY", ":65000");  // nothing listens there
+    auto headless = make_platform();
+    ASSERT_TRUE(put_text(*headless, "to the folder"));
+    EXPECT_EQ(bytes_to_string(read_file(lock_dir_.file("lock") + "/text.txt")), "to the folder");
+}
+
+}  // namespace
+}  // namespace varkit::testing
