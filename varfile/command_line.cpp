@@ -6,7 +6,12 @@
 namespace varkit {
 
 bool is_switch(const char* argument) {
-    return argument[0] == '/' || argument[0] == '-';
+    if (argument[0] == '-') {
+        return true;
+    }
+    // "/home/an/notes.89t" is an absolute path, not the switch /H: a switch
+    // never holds a second '/'.
+    return argument[0] == '/' && std::strchr(argument + 1, '/') == nullptr;
 }
 
 char switch_letter(const char* argument) {

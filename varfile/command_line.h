@@ -6,7 +6,8 @@
 
 namespace varkit {
 
-// A switch begins with '/' or '-'; only the character after it counts.
+// A switch begins with '/' or '-'; only the character after it counts. An
+// argument that begins with '/' and holds another '/' is an absolute path.
 bool is_switch(const char* argument);
 
 // The upper-case switch character ('\0' for a bare "/" or "-").
