@@ -93,6 +93,18 @@ TEST(TextEndToEnd, ByteExactOutputs) {
     EXPECT_EQ(read_file(dir.file("back.txt")), read_file(dir.file("notes.txt")));
 }
 
+// The demo's examples are what Plainpress makes of the texts beside them.
+TEST(TextEndToEnd, ExamplesAreMadeFromTheirTexts) {
+    TempDir dir;
+    const std::string examples = VARKIT_EXAMPLES_DIR;
+    for (const std::string name : {"notes.89t", "greeting.9xs"}) {
+        std::string text = examples + "/" + name.substr(0, name.find('.')) + ".txt";
+        ProgramResult in = plainpress({dir.file(name), text});
+        ASSERT_EQ(in.status, 0) << in.err;
+        EXPECT_EQ(read_file(dir.file(name)), read_file(examples + "/" + name)) << name;
+    }
+}
+
 TEST(TextEndToEnd, BadInput) {
     TempDir dir;
     // Binary junk is taken as text up to its first zero byte, into a sound file.
