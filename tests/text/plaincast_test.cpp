@@ -75,6 +75,12 @@ TEST_F(PlaincastTest, CopiesToTheClipboardAndTheTextFile) {
     EXPECT_EQ(result.out, "A\r\nB\x80\xFF\n\n");
     EXPECT_EQ(as_string(read_file(text_file)), "A\r\nB\x80\xFF");
     EXPECT_EQ(list_dir(dir.path().string()), (Calls{"notes.9xt", "notes.txt"}));
+
+    // The largest STR, all escapes: four times its size in plain text.
+    write_file(variable, variable_file("**TI89**", 12, string_data(std::string(65532, '\x01'))));
+    EXPECT_EQ(run({variable, text_file}).status, 0);
+    EXPECT_EQ(clipboard.text->size(), 4u * 65532);
+    EXPECT_EQ(read_file(text_file).size(), 4u * 65532);
 }
 
 // Each clipboard failure prints its line, shows nothing, and the text file

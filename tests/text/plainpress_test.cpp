@@ -181,6 +181,16 @@ TEST_F(PlainpressTest, LongestTextsThatFit) {
         EXPECT_EQ(result.err.rfind("Error: Text too long", 0), 0u) << result.err;
         EXPECT_EQ(read_file(dir.file(name)), file);
     }
+    // A TEXT grows by a line-start byte per line: short lines overflow first.
+    std::string lines;
+    for (int i = 0; i < 21843; ++i) {
+        lines += "x\r";
+    }
+    clipboard.text = lines;
+    EXPECT_EQ(run({dir.file("lines.89t")}).status, 0);
+    clipboard.text = lines + "x\r";
+    EXPECT_EQ(run({dir.file("lines.92t")}).status, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("lines.92t")));
 }
 
 }  // namespace
