@@ -4,24 +4,38 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh build
-bin=build/bin
+bin=$PWD/build/bin
+examples=$PWD/examples
+
+# Everything the demo makes goes to a folder of its own, and the clipboard is
+# a private clipboard folder there, so the desktop's clipboard is left alone.
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+export VARKIT_CLIPBOARD=files VARKIT_CLIPBOARD_DIR="$work/clipboard"
 
 show() {
-    echo "\$ $*"
+    echo "\$ ${*/#$bin\//}"
     "$@" || true
 }
 
-# Reports of every example file.
+echo "== Reports of every example file"
 for file in examples/*.89? examples/*.92? examples/*.9x?; do
     [ -e "$file" ] || continue
     show "$bin/Varlook" "$file"
 done
 
-# Renaming a copy, then breaking its checksum and repairing it.
-cp examples/scores.89l "$work/scores.89l"
-show "$bin/Varlook" "$work/scores.89l" /N points /F stats /C "Renamed by the demo" /L
-printf '\x00\x00' | dd of="$work/scores.89l" bs=1 seek=$(( $(stat -c %s "$work/scores.89l") - 2 )) conv=notrunc status=none
-show "$bin/Varlook" "$work/scores.89l"
-show "$bin/Varlook" "$work/scores.89l" /X
+cd "$work"
+echo "== Renaming a copy, then breaking its checksum and repairing it"
+cp "$examples/scores.89l" scores.89l
+show "$bin/Varlook" scores.89l /N points /F stats /C "Renamed by the demo" /L
+printf '\x00\x00' | dd of=scores.89l bs=1 seek=$(( $(stat -c %s scores.89l) - 2 )) conv=notrunc status=none
+show "$bin/Varlook" scores.89l
+show "$bin/Varlook" scores.89l /X
+
+echo "== A text going out and back in"
+cp "$examples/notes.89t" notes.89t
+show "$bin/Plaincast" notes.89t notes.txt /S
+show "$bin/Plainpress" copy.89t notes.txt /N notes
+cmp notes.89t copy.89t && echo "copy.89t is byte for byte notes.89t"
+show "$bin/Plainpress" fromclip.9xs /C "Pasted from the clipboard"
+show "$bin/Varlook" fromclip.9xs

@@ -1,6 +1,7 @@
 // The calculator variable file library, the one header programs include: the
 // container with its header, entry table and checksum, the naming switches and
-// the shared command-line pieces.
+// the shared command-line pieces, and the TEXT and STR contents with their
+// plain-text form.
 #pragma once
 
 #include "varfile/byte_order.h"
@@ -8,3 +9,4 @@
 #include "varfile/container.h"
 #include "varfile/file_io.h"
 #include "varfile/naming_options.h"
+#include "varfile/text_contents.h"

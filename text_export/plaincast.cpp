@@ -1,0 +1,152 @@
+#include "text_export/plaincast.h"
+
+#include <optional>
+#include <string>
+
+#include "varfile/varfile.h"
+
+namespace varkit {
+namespace {
+
+constexpr char kVersion[] = "v1.1";
+constexpr char kUsage[] =
+    "Copies the text from TI[89,92,92+] STR and TEXT files to the clipboard and an\n"
+    "optional text file.\n"
+    "\n"
+    "%s  \"TI file\" [\"text file\"] [/S]\n"
+    "\n"
+    "  /S     Show the text in the console.\n"
+    "\n";
+
+struct Options {
+    std::string variable_file;
+    std::optional<std::string> text_file;
+    bool show = false;
+};
+
+enum class CommandLine { Run, Help, Bad };
+
+CommandLine parse_command_line(int argc, char** argv, Options& options) {
+    if (argc < 2) {
+        return CommandLine::Bad;
+    }
+    bool have_variable_file = false;
+    Arguments args(argc, argv);
+    while (!args.done()) {
+        const char* argument = args.next();
+        if (is_switch(argument)) {
+            char letter = switch_letter(argument);
+            if (letter == 'S') {
+                options.show = true;
+            } else {
+                return letter == '?' ? CommandLine::Help : CommandLine::Bad;
+            }
+        } else if (!have_variable_file) {
+            // An empty argument does not take the variable file's place.
+            if (argument[0] != '\0') {
+                options.variable_file = argument;
+                have_variable_file = true;
+            }
+        } else if (!options.text_file) {
+            options.text_file = argument;
+        } else {
+            return CommandLine::Bad;
+        }
+    }
+    return CommandLine::Run;
+}
+
+// TI-89, TI-92 and TI-92 Plus files: model number 89 or 92, format word 1.
+bool is_supported_calculator(std::FILE* file) {
+    unsigned model = vf_model_number(vf_calculator_code(file));
+    return (model == 89 || model == 92) && vf_format_word(file) == 1;
+}
+
+// Open, empty, set, close; each failure prints its line and ends the
+// clipboard step. The text is shown only once the clipboard has taken it.
+bool copy_to_clipboard(const std::string& plain, bool show, Runtime& rt) {
+    Platform& clipboard = rt.platform;
+    if (!clipboard.clipboard_open()) {
+        std::fputs("Error: Unable to open clipboard.\n", rt.err);
+        return false;
+    }
+    bool copied = false;
+    if (!clipboard.clipboard_empty()) {
+        std::fputs("Error: Unable to empty clipboard.\n", rt.err);
+    } else if (!clipboard.clipboard_set_text(plain)) {
+        std::fputs("Error: Unable to set clipboard data.\n", rt.err);
+    } else {
+        if (show) {
+            std::fwrite(plain.data(), 1, plain.size(), rt.out);
+            std::fputc('\n', rt.out);
+        }
+        std::fputs("Text copied to clipboard.\n", rt.err);
+        copied = true;
+    }
+    clipboard.clipboard_close();
+    return copied;
+}
+
+// The text file receives the plain text byte for byte, without a terminator;
+// an existing file is replaced only by a complete one.
+bool write_text_file(const std::string& plain, const std::string& path, Runtime& rt) {
+    OutputFile output(path);
+    bool written = output.open() &&
+                   std::fwrite(plain.data(), 1, plain.size(), output.stream()) == plain.size() &&
+                   output.commit();
+    if (written) {
+        std::fprintf(rt.err, "Text written to %s.\n", path.c_str());
+    } else {
+        std::fprintf(rt.err, "Can't create %s, use clipboard.\n", path.c_str());
+    }
+    return written;
+}
+
+// The clipboard step and the text file step run independently: a failed
+// clipboard still writes the text file.
+bool export_text(TextLayout layout, std::FILE* file, const Options& options, Runtime& rt) {
+    std::string plain = plain_text_from_variable(layout, read_variable_text(layout, file));
+    bool copied = copy_to_clipboard(plain, options.show, rt);
+    bool written = !options.text_file || write_text_file(plain, *options.text_file, rt);
+    return copied && written;
+}
+
+}  // namespace
+
+int plaincast_main(int argc, char** argv, Runtime& rt) {
+    Options options;
+    switch (parse_command_line(argc, argv, options)) {
+        case CommandLine::Run:
+            break;
+        case CommandLine::Help:
+            print_usage(rt.out, "Plaincast", kVersion, kUsage);
+            return 0;
+        case CommandLine::Bad:
+            print_usage(rt.out, "Plaincast", kVersion, kUsage);
+            return 2;
+    }
+
+    FilePtr file = open_existing_file(options.variable_file.c_str(), false);
+    if (!file) {
+        std::fprintf(rt.err, "Error: Can't open %s.\n", options.variable_file.c_str());
+        return 1;
+    }
+    if (!is_supported_calculator(file.get())) {
+        std::fputs("Error: File type not supported.\n", rt.err);
+        return 1;
+    }
+    // A file too short to hold a type code reads as zeros: type 0 is no text.
+    VarHeader header;
+    vf_read_header(&header, file.get());
+    std::optional<TextLayout> layout = text_layout_of(header.type_code);
+    bool exported = false;
+    if (!layout) {
+        std::fputs("Error: File type not supported.\n", rt.err);
+    } else {
+        exported = export_text(*layout, file.get(), options, rt);
+    }
+    std::fputc('\n', rt.out);
+    return exported ? 0 : 1;
+}
+
+}  // namespace varkit

@@ -1,0 +1,11 @@
+// Plaincast: copies the text of a TEXT or STR variable file to the
+// clipboard, and on request to a text file and to the console.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace varkit {
+
+int plaincast_main(int argc, char** argv, Runtime& rt);
+
+}  // namespace varkit

@@ -1,0 +1,245 @@
+#include "text_import/plainpress.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "varfile/varfile.h"
+
+namespace varkit {
+namespace {
+
+constexpr char kVersion[] = "v1.2";
+constexpr char kUsageHead[] =
+    "Copies the text from the clipboard or a text file to a TI[89,92,92+] STR or\n"
+    "TEXT file.\n"
+    "\n"
+    "%s  \"TI file\" [\"text file\"] [/N name] [/F folder] [/C \"quoted text\"]\n"
+    "\n";
+
+// Every byte of the plain text gives at least one byte of the variable's text
+// per four (an escape is the densest), so text beyond this many bytes can
+// only end in a variable too long for its 16-bit data length; reading stops
+// here.
+constexpr std::size_t kPlainTextReadLimit = 4 * 65536;
+
+struct Options {
+    std::optional<std::string> output_file;
+    std::optional<std::string> text_file;
+    NamingOptions naming;
+};
+
+enum class CommandLine { Run, Help, Bad };
+
+void print_plainpress_usage(std::FILE* out) {
+    std::string text = std::string(kUsageHead) + kNamingUsageLines + "\n";
+    print_usage(out, "Plainpress", kVersion, text.c_str());
+}
+
+CommandLine parse_command_line(int argc, char** argv, Options& options, std::FILE* messages) {
+    Arguments args(argc, argv);
+    while (!args.done()) {
+        const char* argument = args.next();
+        if (is_switch(argument)) {
+            char letter = switch_letter(argument);
+            switch (take_naming_switch(letter, args, options.naming, messages)) {
+                case NamingSwitch::Taken:
+                    continue;
+                case NamingSwitch::MissingValue:
+                    return CommandLine::Bad;
+                case NamingSwitch::NotNaming:
+                    return letter == '?' ? CommandLine::Help : CommandLine::Bad;
+            }
+        } else if (!options.output_file) {
+            options.output_file = argument;
+        } else if (!options.text_file) {
+            options.text_file = argument;
+        } else {
+            return CommandLine::Bad;
+        }
+    }
+    return CommandLine::Run;
+}
+
+// The calculator the output name asks for: ".9x" TI-92 Plus, then ".92"
+// TI-92, then ".89" TI-89, anywhere in the file's own name (a folder called
+// "old.92" does not choose the calculator), case-sensitive.
+const char* signature_for(std::string_view output_path) {
+    std::string_view name = path_base_name(output_path);
+    if (name.find(".9x") != std::string_view::npos) {
+        return "**TI92P*";
+    }
+    if (name.find(".92") != std::string_view::npos) {
+        return "**TI92**";
+    }
+    if (name.find(".89") != std::string_view::npos) {
+        return "**TI89**";
+    }
+    return nullptr;
+}
+
+// The last character of the output name, in either case: t TEXT, s STR.
+std::optional<TextLayout> layout_for(std::string_view output_path) {
+    char last = output_path.empty() ? '\0' : output_path.back();
+    if (last == 't' || last == 'T') {
+        return TextLayout::Text;
+    }
+    if (last == 's' || last == 'S') {
+        return TextLayout::String;
+    }
+    return std::nullopt;
+}
+
+// The text is what comes before the file's first zero byte.
+std::string read_plain_text(std::FILE* file) {
+    std::string plain;
+    for (int c = std::fgetc(file); c != EOF && c != 0 && plain.size() < kPlainTextReadLimit;
+         c = std::fgetc(file)) {
+        plain += static_cast<char>(c);
+    }
+    return plain;
+}
+
+// The clipboard's CF_TEXT, or nothing after the failure line.
+std::optional<std::string> read_clipboard_text(Runtime& rt) {
+    Platform& clipboard = rt.platform;
+    if (!clipboard.clipboard_open()) {
+        std::fputs("Error: Unable to open clipboard.\n", rt.err);
+        return std::nullopt;
+    }
+    std::optional<std::string> text = clipboard.clipboard_get_text();
+    if (!text) {
+        std::fputs("Error: Unable to set clipboard data.\n", rt.err);
+    }
+    clipboard.clipboard_close();
+    return text;
+}
+
+// The text from the text file when it is open, else from the clipboard. A
+// text file without text makes no variable.
+std::optional<std::string> read_text(std::FILE* text_file, const Options& options, Runtime& rt) {
+    if (text_file == nullptr) {
+        return read_clipboard_text(rt);
+    }
+    std::string plain = read_plain_text(text_file);
+    if (plain.empty()) {
+        std::fprintf(rt.err, "Error: No text in %s.\n", options.text_file->c_str());
+        return std::nullopt;
+    }
+    return plain;
+}
+
+VarHeader new_header(const char* signature, TextLayout layout, std::size_t data_length,
+                     const Options& options) {
+    VarHeader header;
+    std::copy_n(signature, header.signature.size(), header.signature.data());
+    header.format_word = 1;
+    header.entry_count = 1;
+    header.data_offset = kSingleFileDataOffset;
+    header.type_code = type_code_of(layout);
+    header.file_size = static_cast<std::uint32_t>(data_length + kFileOverhead);
+    header.marker = kHeaderMarker;
+    header.data_length = static_cast<std::uint16_t>(data_length);
+    const char* input_name = options.text_file ? options.text_file->c_str() : nullptr;
+    fill_header_names(header, options.naming, input_name, *options.output_file);
+    return header;
+}
+
+// Header, data, then the checksum over what was written, appended at the end.
+bool write_variable(const VarHeader& header, const std::vector<std::uint8_t>& data,
+                    std::FILE* file) {
+    if (vf_write_header(&header, file) != 1 ||
+        std::fwrite(data.data(), 1, data.size(), file) != data.size()) {
+        return false;
+    }
+    auto checksum = static_cast<std::uint16_t>(vf_compute_checksum(file));
+    return std::fseek(file, 0, SEEK_END) == 0 && vf_write_checksum(checksum, file) == 1;
+}
+
+bool write_variable_file(const char* signature, TextLayout layout, const std::string& text,
+                         const Options& options, Runtime& rt) {
+    const std::string& path = *options.output_file;
+    std::vector<std::uint8_t> data = text_variable_data(layout, text);
+    OutputFile output(path);
+    if (!output.open()) {
+        std::fprintf(rt.err, "Can't open %s.\n", path.c_str());
+        return false;
+    }
+    if (!write_variable(new_header(signature, layout, data.size(), options), data,
+                        output.stream()) ||
+        !output.commit()) {
+        std::fprintf(rt.err, "Error: Can't write %s.\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Calculator and type from the output name, the text, its conversion, the
+// file. Nothing is written unless the whole variable fits.
+bool build_variable_file(std::FILE* text_file, const Options& options, Runtime& rt) {
+    std::string_view output_path = *options.output_file;
+    const char* signature = signature_for(output_path);
+    if (signature == nullptr) {
+        std::fputs("Error: File type not supported.\n", rt.err);
+        return false;
+    }
+    std::optional<TextLayout> layout = layout_for(output_path);
+    if (!layout) {
+        std::fputs("Error: TI file must be TEXT (.??t) or STR (.??s).\n", rt.err);
+        return false;
+    }
+    std::optional<std::string> plain = read_text(text_file, options, rt);
+    if (!plain) {
+        return false;
+    }
+    std::string text = variable_text_from_plain(*layout, *plain);
+    if (text.size() > max_variable_text(*layout)) {
+        std::fprintf(rt.err, "Error: Text too long: a %s holds at most %zu bytes.\n",
+                     *layout == TextLayout::Text ? "TEXT" : "STR", max_variable_text(*layout));
+        return false;
+    }
+    return write_variable_file(signature, *layout, text, options, rt);
+}
+
+}  // namespace
+
+int plainpress_main(int argc, char** argv, Runtime& rt) {
+    Options options;
+    switch (parse_command_line(argc, argv, options, rt.err)) {
+        case CommandLine::Run:
+            break;
+        case CommandLine::Help:
+            print_plainpress_usage(rt.out);
+            return 0;
+        case CommandLine::Bad:
+            print_plainpress_usage(rt.out);
+            return 2;
+    }
+    // Without any argument the run goes on with an empty output name, which
+    // names no calculator.
+    if (!options.output_file) {
+        options.output_file.emplace();
+    }
+
+    // A refused name or folder, or a text file that cannot be opened, is
+    // reported and the run goes on; the status still tells of it.
+    bool failed = options.naming.rejected;
+    FilePtr text_file;
+    if (options.text_file) {
+        text_file = open_existing_file(options.text_file->c_str(), false);
+        if (!text_file) {
+            // The clipboard supplies the text instead.
+            std::fprintf(rt.err, "Error: can't open input file %s.\n", options.text_file->c_str());
+            failed = true;
+        }
+    }
+    if (!build_variable_file(text_file.get(), options, rt)) {
+        return 1;
+    }
+    std::fputs("Done!\n", rt.err);
+    return failed ? 1 : 0;
+}
+
+}  // namespace varkit
