@@ -72,7 +72,7 @@ class PlainTextReader {
         while (index_ < plain_.size()) {
             char c = plain_[index_++];
             if (c == kCarriageReturn || c == kLineFeed) {
-                end_line();
+                end_line(c);
             } else if (c == kBackslash && index_ < plain_.size() && plain_[index_] == kBackslash) {
                 if (!take_escape()) {
                     break;
@@ -97,11 +97,12 @@ class PlainTextReader {
         text_ += static_cast<char>(line_start_byte(kind.value_or(LineKind::Plain)));
     }
 
-    // CR, LF and CR LF each end one line: an LF right after the line end
-    // belongs to it.
-    void end_line() {
+    // CR, LF and CR LF each end one line. Only after a CR does a following LF
+    // belong to the same line end: two LFs are two line ends, so the blank
+    // lines of a Unix text survive.
+    void end_line(char ended_by) {
         text_ += kCarriageReturn;
-        if (index_ < plain_.size() && plain_[index_] == kLineFeed) {
+        if (ended_by == kCarriageReturn && index_ < plain_.size() && plain_[index_] == kLineFeed) {
             ++index_;
         }
         begin_line();

@@ -46,7 +46,8 @@ TEST(PlainTextImport, LineEndsMarkersAndEscapes) {
     constexpr auto kString = TextLayout::String;
     EXPECT_EQ(from_plain(kText, "line1\r\nC:run\r\n"), " line1\rCrun\r ");
     EXPECT_EQ(from_plain(kString, "line1\r\nC:run\r\n"), "line1\rC:run\r");
-    EXPECT_EQ(from_plain(kText, "a\n\nb"), " a\r b") << "LF after LF belongs to the line end";
+    EXPECT_EQ(from_plain(kText, "a\n\nb"), " a\r \r b") << "a blank line of a Unix text stays";
+    EXPECT_EQ(from_plain(kText, "a\r\n\r\nb\n\r"), " a\r \r b\r \r ");
     EXPECT_EQ(from_plain(kText, "a\r\rb"), " a\r \r b");
     EXPECT_EQ(from_plain(kText, "B:x\nP:y\rz C:"), "\x0Cx\rPy\r z C:");
     EXPECT_EQ(from_plain(kText, "\\\\07\\\\65"),
