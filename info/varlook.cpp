@@ -1,7 +1,251 @@
 #include "info/varlook.h"
 
-namespace varkit {
+#include <string>
 
-int varlook_main(int, char**, Runtime&) { return 0; }
+#include "info/summaries.h"
+#include "varfile/varfile.h"
+
+namespace varkit {
+namespace {
+
+constexpr char kProgramName[] = "Varlook";
+constexpr char kVersion[] = "v0.2";
+
+constexpr char kUsageHead[] =
+    "Displays file information and writes a new name, folder, and description to a\n"
+    "TI[89,92,92+] file, will also verify checksum and optionally fix it (use with\n"
+    "caution).\n"
+    "\n"
+    "%s  TIfile [/N name] [/F folder] [/C \"quoted text\"] [/X]\n"
+    "\n";
+constexpr char kUsageTail[] =
+    "  /X     Correct the checksum if it is in error.\n"
+    "\n"
+    "A future version will include more complete information on MAT files.\n";
+
+struct VarlookOptions {
+    std::string file_name;
+    NamingOptions naming;  // the attribute starts unchanged
+    bool fix_checksum = false;
+};
+
+enum class CommandLine { Run, Help, Bad };
+
+void print_varlook_usage(std::FILE* out) {
+    std::string text = std::string(kUsageHead) + kNamingUsageLines + kUsageTail;
+    print_usage(out, kProgramName, kVersion, text.c_str());
+}
+
+// Rejected names and folders print their message and the run goes on.
+CommandLine parse_command_line(int argc, char** argv, VarlookOptions& options, std::FILE* out) {
+    if (argc < 2) {
+        return CommandLine::Bad;
+    }
+    Arguments args(argc, argv);
+    bool have_file = false;
+    while (!args.done()) {
+        const char* argument = args.next();
+        if (!is_switch(argument)) {
+            if (have_file) {
+                return CommandLine::Bad;
+            }
+            if (argument[0] != '\0') {
+                options.file_name = argument;
+                have_file = true;
+            }
+            continue;
+        }
+        char letter = switch_letter(argument);
+        if (letter == 'X') {
+            options.fix_checksum = true;
+            continue;
+        }
+        if (letter == '?') {
+            return CommandLine::Help;
+        }
+        switch (take_naming_switch(letter, args, options.naming, out)) {
+            case NamingSwitch::Taken:
+                break;
+            case NamingSwitch::NotNaming:
+            case NamingSwitch::MissingValue:
+                return CommandLine::Bad;
+        }
+    }
+    return CommandLine::Run;
+}
+
+bool asks_for_change(const VarlookOptions& options) {
+    const NamingOptions& naming = options.naming;
+    return is_given(naming.name) || is_given(naming.folder) || is_given(naming.comment) ||
+           naming.attribute != kAttributeUnchanged || options.fix_checksum;
+}
+
+// A variable file names model 89 or 92 in its signature, or carries format
+// word 1.
+bool is_supported(std::FILE* file) {
+    unsigned model = vf_model_number(vf_calculator_code(file));
+    return model == 89 || model == 92 || vf_format_word(file) == 1;
+}
+
+template <std::size_t N>
+bool write_field_at(long offset, const std::array<char, N>& field, std::FILE* file) {
+    // The field is written whole, so a shorter value clears the rest of the old.
+    return vf_seek(offset, file) == 0 && std::fwrite(field.data(), N - 1, 1, file) == 1;
+}
+
+int read_type_code(std::FILE* file) {
+    if (vf_seek(kTypeCodeOffset, file) != 0) {
+        return -1;
+    }
+    return std::fgetc(file);
+}
+
+// Writes the given name, folder and comment, and the attribute unless the
+// file is a group. The checksum does not cover these fields.
+bool rewrite_names(const NamingOptions& naming, std::FILE* file, std::FILE* out) {
+    bool written = true;
+    if (is_given(naming.name)) {
+        written = write_field_at(kNameOffset, naming.name, file) && written;
+    }
+    if (is_given(naming.folder)) {
+        written = write_field_at(kFolderOffset, naming.folder, file) && written;
+    }
+    if (is_given(naming.comment)) {
+        written = write_field_at(kCommentOffset, naming.comment, file) && written;
+    }
+    if (naming.attribute != kAttributeUnchanged && read_type_code(file) != kTypeFolder) {
+        written = vf_seek(kAttributeOffset, file) == 0 &&
+                  std::fputc(naming.attribute, file) != EOF && written;
+        std::fputs("lockset\n", out);
+    }
+    return std::fflush(file) == 0 && written;
+}
+
+const char* status_word(std::uint8_t attribute) {
+    switch (attribute) {
+        case kAttributeUnlocked:
+            return "Unlocked";
+        case kAttributeLocked:
+            return "Locked";
+        case kAttributeArchived:
+            return "Archived";
+        default:
+            return "Unknown";
+    }
+}
+
+void print_header_report(const VarHeader& header, std::FILE* out) {
+    std::fprintf(out, "Calculator:  %.8s\n", header.signature.data());
+    std::fprintf(out, "Filename:    %.8s\n", header.name.data());
+    std::fprintf(out, "Folder:      %.8s\n", header.folder.data());
+    std::fprintf(out, "Comment:     %.40s\n", header.comment.data());
+    if (header.type_code == kTypeFolder) {
+        return;  // a group file: its first entry is only a folder
+    }
+    std::fprintf(out, "Type:        %s\n", vf_type_name(header.type_code));
+    std::fprintf(out, "Status:      %s\n", status_word(header.attribute));
+    std::fprintf(out, "Filesize:    %d\n", static_cast<std::int32_t>(header.file_size));
+    std::fprintf(out, "Data length: %u\n", static_cast<unsigned>(header.data_length));
+}
+
+// The checksum is only meaningful, and only repaired, when the file is exactly
+// its data plus header and checksum: a file cut short or followed by other
+// bytes would have its last two bytes taken for a checksum.
+bool check_file_size(const VarHeader& header, std::FILE* file, std::FILE* out) {
+    long expected = static_cast<long>(header.data_length) + kFileOverhead;
+    long actual = file_size(file);
+    if (actual == expected) {
+        return true;
+    }
+    if (actual < expected) {
+        std::fprintf(out,
+                     "Error: File is cut short: %ld bytes, where data length %u needs %ld; "
+                     "checksum not checked.\n",
+                     actual, static_cast<unsigned>(header.data_length), expected);
+    } else {
+        std::fprintf(out, "Error: File has %ld bytes after its checksum; checksum not checked.\n",
+                     actual - expected);
+    }
+    return false;
+}
+
+// Returns false when the checksum is wrong and stays wrong.
+bool verify_checksum(const VarHeader& header, bool fix, std::FILE* file, std::FILE* out) {
+    if (!check_file_size(header, file, out)) {
+        return false;
+    }
+    unsigned computed = vf_compute_checksum(file);
+    unsigned stored = vf_stored_checksum(file);
+    if (computed == stored) {
+        std::fprintf(out, "Checksum:    %X (verified)\n", computed);
+        return true;
+    }
+    if (!fix) {
+        std::fprintf(out, "Checksum:    %Xh (Checksum error, should be %Xh. Use /X to fix.)\n",
+                     stored, computed);
+        return false;
+    }
+    std::rewind(file);
+    if (std::fseek(file, -2, SEEK_END) != 0 ||
+        vf_write_checksum(static_cast<std::uint16_t>(computed), file) != 1 ||
+        std::fflush(file) != 0) {
+        std::fputs("Error: Can't write the checksum.\n", out);
+        return false;
+    }
+    std::fprintf(out, "Checksum:    %Xh (was %Xh)\n", computed, stored);
+    return true;
+}
+
+// The run after the command line: open, accept, rewrite, report, verify.
+// Returns false when a failure line was printed.
+bool report_file(const VarlookOptions& options, Runtime& rt) {
+    FilePtr file = open_existing_file(options.file_name.c_str(), asks_for_change(options));
+    if (!file) {
+        std::fprintf(rt.out, "Error: Can't open %s.\n", options.file_name.c_str());
+        return false;
+    }
+    if (!is_supported(file.get())) {
+        std::fputs("Error: File type not supported.\n", rt.out);
+        return false;
+    }
+    if (file_size(file.get()) < kHeaderSize) {
+        // Nothing is written into a file too short to hold its own header.
+        std::fprintf(rt.out, "Error: File is cut short: %ld bytes, less than a %ld-byte header.\n",
+                     file_size(file.get()), kHeaderSize);
+        return false;
+    }
+    bool sound = true;
+    if (!rewrite_names(options.naming, file.get(), rt.out)) {
+        std::fprintf(rt.out, "Error: Can't write %s.\n", options.file_name.c_str());
+        sound = false;
+    }
+    VarHeader header;
+    vf_read_header(&header, file.get());
+    print_header_report(header, rt.out);
+    if (header.type_code != kTypeFolder) {
+        print_contents_summary(header.type_code, file.get(), rt.out, rt.err);
+        sound = verify_checksum(header, options.fix_checksum, file.get(), rt.out) && sound;
+    }
+    return sound;
+}
+
+}  // namespace
+
+int varlook_main(int argc, char** argv, Runtime& rt) {
+    VarlookOptions options;
+    switch (parse_command_line(argc, argv, options, rt.out)) {
+        case CommandLine::Help:
+            print_varlook_usage(rt.out);
+            return 0;
+        case CommandLine::Bad:
+            print_varlook_usage(rt.out);
+            return 2;
+        case CommandLine::Run:
+            break;
+    }
+    bool sound = report_file(options, rt);
+    std::fputs("\n", rt.out);
+    return sound && !options.naming.rejected ? 0 : 1;
+}
 
 }  // namespace varkit

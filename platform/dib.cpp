@@ -7,9 +7,13 @@
 namespace varkit {
 namespace {
 
-std::size_t dib_stride(int width) { return ((static_cast<std::size_t>(width) + 31) / 32) * 4; }
+std::size_t dib_stride(int width) {
+    return ((static_cast<std::size_t>(width) + 31) / 32) * 4;
+}
 
-std::size_t packed_row_bytes(int width) { return (static_cast<std::size_t>(width) + 7) / 8; }
+std::size_t packed_row_bytes(int width) {
+    return (static_cast<std::size_t>(width) + 7) / 8;
+}
 
 }  // namespace
 

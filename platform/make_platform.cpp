@@ -3,6 +3,8 @@
 
 namespace varkit {
 
-std::unique_ptr<Platform> make_platform() { return std::make_unique<NonePlatform>(); }
+std::unique_ptr<Platform> make_platform() {
+    return std::make_unique<NonePlatform>();
+}
 
 }  // namespace varkit

@@ -43,7 +43,7 @@ struct FileDialog {
 };
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     // Clipboard. open takes no owner; close follows every successful open.

@@ -4,8 +4,24 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh build
+bin=build/bin
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+show() {
+    echo "\$ $*"
+    "$@" || true
+}
+
+# Reports of every example file.
 for file in examples/*.89? examples/*.92? examples/*.9x?; do
     [ -e "$file" ] || continue
-    echo "\$ Varlook $file"
-    build/bin/Varlook "$file"
+    show "$bin/Varlook" "$file"
 done
+
+# Renaming a copy, then breaking its checksum and repairing it.
+cp examples/scores.89l "$work/scores.89l"
+show "$bin/Varlook" "$work/scores.89l" /N points /F stats /C "Renamed by the demo" /L
+printf '\x00\x00' | dd of="$work/scores.89l" bs=1 seek=$(( $(stat -c %s "$work/scores.89l") - 2 )) conv=notrunc status=none
+show "$bin/Varlook" "$work/scores.89l"
+show "$bin/Varlook" "$work/scores.89l" /X

@@ -5,7 +5,14 @@
 
 namespace varkit {
 
-bool is_switch(const char* argument) { return argument[0] == '/' || argument[0] == '-'; }
+bool is_switch(const char* argument) {
+    if (argument[0] == '-') {
+        return true;
+    }
+    // On Unix "/" also begins every absolute path: one with a further '/' in
+    // it ("/home/an/notes.89t") is a file name, not a switch.
+    return argument[0] == '/' && std::strchr(argument + 1, '/') == nullptr;
+}
 
 char switch_letter(const char* argument) {
     return static_cast<char>(std::toupper(static_cast<unsigned char>(argument[1])));

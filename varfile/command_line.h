@@ -6,7 +6,8 @@
 
 namespace varkit {
 
-// A switch begins with '/' or '-'; only the character after it counts.
+// A switch begins with '/' or '-'; only the character after it counts. An
+// argument that begins with '/' and holds a further '/' is an absolute path.
 bool is_switch(const char* argument);
 
 // The upper-case switch character ('\0' for a bare "/" or "-").
@@ -14,7 +15,7 @@ char switch_letter(const char* argument);
 
 // Walks argv[1] .. argv[argc - 1] in order.
 class Arguments {
-public:
+  public:
     Arguments(int argc, char** argv) : argc_(argc), argv_(argv) {}
     bool done() const { return index_ >= argc_; }
     // The next argument; only call when not done().
@@ -23,7 +24,7 @@ public:
     // nullptr when the switch stood last.
     const char* take_value() { return done() ? nullptr : next(); }
 
-private:
+  private:
     int argc_;
     char** argv_;
     int index_ = 1;

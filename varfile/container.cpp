@@ -1,10 +1,11 @@
 // The variable file container: header, entry table, dimension pair and
 // checksum on an open binary stream.
+#include "varfile/container.h"
+
 #include <algorithm>
 #include <cstring>
 
 #include "varfile/byte_order.h"
-#include "varfile/container.h"
 
 namespace varkit {
 namespace {
@@ -303,9 +304,9 @@ int vf_write_checksum(std::uint16_t checksum, std::FILE* stream) {
 const char* vf_type_name(unsigned type_code) {
     // One 6-byte slot per code 0 to 33, indexed by the code.
     static constexpr char kTypeNames[34][6] = {
-        "EXPR", "?",   "?",    "?",    "LIST", "?",   "MAT", "?",   "?",   "?",     "DATA", "TEXT",
-        "STR",  "GDB", "FIG",  "?",    "PIC",  "?",   "PROG", "FUNC", "MAC", "?",   "?",    "?",
-        "?",    "?",   "?",    "?",    "?",    "?",   "?",   "GROUP", "?",  "ASM",
+        "EXPR", "?",   "?",   "?", "LIST", "?", "MAT",  "?",     "?",   "?",   "DATA", "TEXT",
+        "STR",  "GDB", "FIG", "?", "PIC",  "?", "PROG", "FUNC",  "MAC", "?",   "?",    "?",
+        "?",    "?",   "?",   "?", "?",    "?", "?",    "GROUP", "?",   "ASM",
     };
     if (type_code >= std::size(kTypeNames)) {
         return "?";

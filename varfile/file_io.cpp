@@ -103,7 +103,8 @@ bool OutputFile::commit() {
 
 ScratchFile::ScratchFile(const char* suffix) {
     const char* folder = std::getenv("TMPDIR");
-    std::string pattern = std::string(folder && *folder ? folder : "/tmp") + "/varkit-XXXXXX" + suffix;
+    std::string pattern =
+        std::string(folder && *folder ? folder : "/tmp") + "/varkit-XXXXXX" + suffix;
     int fd = ::mkostemps(pattern.data(), static_cast<int>(std::strlen(suffix)), O_CLOEXEC);
     if (fd >= 0) {
         ::close(fd);

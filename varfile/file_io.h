@@ -31,7 +31,7 @@ namespace varkit {
 // run leaves the old file, or none, and never an empty or half-written one.
 // Without commit() the temporary file is removed.
 class OutputFile {
-public:
+  public:
     explicit OutputFile(std::string target);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
@@ -46,7 +46,7 @@ public:
     // of it fails.
     bool commit();
 
-private:
+  private:
     std::string target_;
     std::string temporary_;
     FilePtr file_;
@@ -55,7 +55,7 @@ private:
 // An intermediate file with a unique name in the temporary directory
 // ($TMPDIR, else /tmp), removed when the object goes.
 class ScratchFile {
-public:
+  public:
     explicit ScratchFile(const char* suffix);
     ~ScratchFile();
     ScratchFile(const ScratchFile&) = delete;
@@ -65,7 +65,7 @@ public:
     bool created() const { return !path_.empty(); }
     const std::string& path() const { return path_; }
 
-private:
+  private:
     std::string path_;
 };
 

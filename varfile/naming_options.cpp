@@ -32,14 +32,16 @@ bool starts_with_letter(const char* value) {
     return (first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z');
 }
 
+// Returns false, after the message, when the value is refused.
 template <std::size_t N>
-void take_identifier(std::array<char, N>& field, const char* value, const char* rejection,
+bool take_identifier(std::array<char, N>& field, const char* value, const char* rejection,
                      std::FILE* messages) {
-    if (starts_with_letter(value)) {
-        set_field(field, value);
-    } else {
+    if (!starts_with_letter(value)) {
         std::fprintf(messages, rejection, value);
+        return false;
     }
+    set_field(field, value);
+    return true;
 }
 
 template <std::size_t N, std::size_t M>
@@ -74,9 +76,11 @@ NamingSwitch take_naming_switch(char letter, Arguments& args, NamingOptions& opt
         return NamingSwitch::MissingValue;
     }
     if (letter == 'N') {
-        take_identifier(options.name, value, "Not a valid filename: %s\n", messages);
+        options.rejected |=
+            !take_identifier(options.name, value, "Not a valid filename: %s\n", messages);
     } else if (letter == 'F') {
-        take_identifier(options.folder, value, "Not a valid folder: %s\n", messages);
+        options.rejected |=
+            !take_identifier(options.folder, value, "Not a valid folder: %s\n", messages);
     } else if (value[0] != '\0') {
         // An empty comment leaves an earlier one in place.
         set_field(options.comment, value);
@@ -98,8 +102,7 @@ void fill_header_names(VarHeader& header, const NamingOptions& options, const ch
     if (!is_given(filled.comment)) {
         std::string_view source = input_name ? path_base_name(input_name) : "clipboard";
         char comment[kCommentWidth + 1];
-        std::snprintf(comment, sizeof comment, "From %.35s",
-                      std::string(source).c_str());
+        std::snprintf(comment, sizeof comment, "From %.35s", std::string(source).c_str());
         set_field(filled.comment, comment);
     }
     if (!is_given(filled.name)) {

@@ -21,6 +21,7 @@ struct NamingOptions {
     std::array<char, kFolderWidth + 1> folder{};
     std::array<char, kCommentWidth + 1> comment{};
     int attribute = kAttributeUnchanged;  // or 0 unlocked, 1 locked, 3 archived
+    bool rejected = false;                // a name or folder was refused with a message
 };
 
 template <std::size_t N>

@@ -7,7 +7,7 @@
 namespace varkit {
 
 class NonePlatform : public Platform {
-public:
+  public:
     bool clipboard_open() override { return false; }
     bool clipboard_empty() override { return false; }
     bool clipboard_set_text(std::string_view) override { return false; }

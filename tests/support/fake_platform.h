@@ -14,7 +14,7 @@
 namespace varkit::testing {
 
 class FakePlatform : public Platform {
-public:
+  public:
     // What the clipboard holds.
     std::optional<std::string> text;
     std::optional<std::vector<std::uint8_t>> dib;  // a placed bitmap, in its CF_DIB form
@@ -31,8 +31,8 @@ public:
     std::deque<std::optional<std::string>> save_answers;
     std::deque<std::optional<std::string>> font_answers;
 
-    std::vector<std::string> calls;            // "open", "empty", "set_text", ...
-    std::vector<FileDialog> dialogs_shown;     // open and save dialogs, in order
+    std::vector<std::string> calls;         // "open", "empty", "set_text", ...
+    std::vector<FileDialog> dialogs_shown;  // open and save dialogs, in order
     std::vector<std::string> opened_documents;
     bool is_open = false;
 
@@ -117,7 +117,7 @@ public:
         opened_documents.push_back(path);
     }
 
-private:
+  private:
     static std::optional<std::string> take(std::deque<std::optional<std::string>>& answers) {
         if (answers.empty()) {
             return std::nullopt;

@@ -76,10 +76,20 @@ ProgramResult run_in_process(ProgramMain program, const std::vector<std::string>
     return result;
 }
 
+std::string executable_path(const std::string& name) {
+    return std::string(VARKIT_BIN_DIR) + "/" + name;
+}
+
 ProgramResult run_executable(const std::string& name, const std::vector<std::string>& args,
                              const std::vector<std::string>& env, const std::string& input) {
-    std::vector<std::string> storage{std::string(VARKIT_BIN_DIR) + "/" + name};
-    storage.insert(storage.end(), args.begin(), args.end());
+    std::vector<std::string> command{executable_path(name)};
+    command.insert(command.end(), args.begin(), args.end());
+    return run_command(command, env, input);
+}
+
+ProgramResult run_command(const std::vector<std::string>& command,
+                          const std::vector<std::string>& env, const std::string& input) {
+    std::vector<std::string> storage = command;
     std::vector<char*> argv = make_argv(storage);
     std::vector<std::string> env_storage = merged_environment(env);
     std::vector<char*> envp = make_argv(env_storage);
@@ -95,7 +105,7 @@ ProgramResult run_executable(const std::string& name, const std::vector<std::str
     posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
     posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
     pid_t pid = 0;
-    int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(in_pipe[0]);
     close(out_pipe[1]);

@@ -30,4 +30,11 @@ ProgramResult run_executable(const std::string& name, const std::vector<std::str
                              const std::vector<std::string>& env = {},
                              const std::string& input = "");
 
+// The same for any command: argv[0] is the program's path.
+ProgramResult run_command(const std::vector<std::string>& argv,
+                          const std::vector<std::string>& env = {}, const std::string& input = "");
+
+// The path of a built program: build/bin/<name>.
+std::string executable_path(const std::string& name);
+
 }  // namespace varkit::testing
