@@ -95,8 +95,7 @@ std::optional<PictureGeometry> picture_geometry(std::FILE* file, std::FILE* err)
 
 }  // namespace
 
-bool load_calculator_picture(const std::string& path, CalculatorPicture& picture,
-                             std::FILE* err) {
+bool load_calculator_picture(const std::string& path, CalculatorPicture& picture, std::FILE* err) {
     // Only read, so a read-only picture is no obstacle.
     FilePtr file = open_existing_file(path.c_str(), false);
     if (!file) {

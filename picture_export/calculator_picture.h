@@ -19,7 +19,6 @@ struct CalculatorPicture {
 // Opens the file read-only, recognises the calculator from its signature and
 // reads the picture. Every failure prints its line on `err` and gives false;
 // a newer format word only warns.
-bool load_calculator_picture(const std::string& path, CalculatorPicture& picture,
-                             std::FILE* err);
+bool load_calculator_picture(const std::string& path, CalculatorPicture& picture, std::FILE* err);
 
 }  // namespace varkit

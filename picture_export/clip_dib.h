@@ -20,9 +20,9 @@ enum class ClipDibCreateFailure {
 };
 
 enum class ClipDibResult {
-    Saved,    // the file holds the 14-byte BMP file header and the whole block
-    Failed,   // nothing saved; the reason has been printed
-    EndRun,   // the file could not be created and the caller ends its run
+    Saved,   // the file holds the 14-byte BMP file header and the whole block
+    Failed,  // nothing saved; the reason has been printed
+    EndRun,  // the file could not be created and the caller ends its run
 };
 
 // Writes the clipboard's bitmap to `path` as a BMP file. The file appears

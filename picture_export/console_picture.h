@@ -26,8 +26,8 @@ std::string cp437_glyph(unsigned char character, bool utf8);
 std::string glyph_from_switch(const char* text, bool utf8);
 
 struct ConsoleStyle {
-    std::string on;   // drawn for a pixel that is on
-    std::string off;  // drawn for a pixel that is off
+    std::string on;          // drawn for a pixel that is on
+    std::string off;         // drawn for a pixel that is off
     long column_limit = 79;  // cells shown before a '>' marks a cut row
 };
 

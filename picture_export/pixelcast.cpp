@@ -107,8 +107,8 @@ Parse parse_command_line(int argc, char** argv, Settings& settings, bool utf8) {
 // Places the picture on the clipboard as a device bitmap (CF_BITMAP).
 bool copy_to_clipboard(const CalculatorPicture& picture, Runtime& rt) {
     PictureBitmapBits bits = vf_picture_bitmap_bits(picture.size, picture.rows);
-    DeviceBitmap description{0, bits.width, bits.height, bits.row_length, 1, 1,
-                             std::move(bits.bits)};
+    DeviceBitmap description{0, bits.width, bits.height,         bits.row_length,
+                             1, 1,          std::move(bits.bits)};
     std::optional<DeviceBitmap> bitmap = rt.platform.create_bitmap(description);
     if (!bitmap) {
         std::fputs("Error: Unable to create bitmap.\n", rt.err);

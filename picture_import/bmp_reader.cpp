@@ -70,7 +70,8 @@ bool read_bmp_rows(std::FILE* file, const BmpLayout& layout, std::vector<std::ui
     // BMP rows are padded to whole 32-bit words.
     const std::size_t stored_row = (row_bytes + 3) / 4 * 4;
     // The bits past the last column become pixels that are off.
-    const std::uint8_t last_mask = static_cast<std::uint8_t>(0xFF << (8 * row_bytes - size.columns));
+    const std::uint8_t last_mask =
+        static_cast<std::uint8_t>(0xFF << (8 * row_bytes - size.columns));
     // A 0 bit is normally the dark colour, a pixel that is on.
     const std::uint8_t flip = layout.colour0_lighter ? 0x00 : 0xFF;
     const bool bottom_up = layout.height > 0;

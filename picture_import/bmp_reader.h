@@ -14,10 +14,10 @@ namespace varkit {
 struct BmpLayout {
     std::uint32_t rows_offset = 0;  // where the pixel rows begin
     std::int32_t width = 0;
-    std::int32_t height = 0;         // positive: bottom row first; negative: top row first
+    std::int32_t height = 0;  // positive: bottom row first; negative: top row first
     unsigned bits_per_pixel = 0;
     std::uint32_t compression = 0;
-    bool colour0_lighter = false;    // the colour table makes a 0 bit the light colour
+    bool colour0_lighter = false;  // the colour table makes a 0 bit the light colour
 };
 
 enum class BmpCheck {

@@ -115,8 +115,7 @@ int import_bitmap(std::FILE* bmp, const char* source, const Settings& settings, 
             std::fprintf(rt.err, "Error: %s is not a bitmap.\n", source);
             return 1;
         case BmpCheck::NotMonochrome:
-            std::fprintf(rt.err, "Error: %s is not a 239x103 or less monochrome bitmap.\n",
-                         source);
+            std::fprintf(rt.err, "Error: %s is not a 239x103 or less monochrome bitmap.\n", source);
             return 1;
     }
     const char* signature = signature_for(settings.ti_path);
@@ -166,9 +165,9 @@ int pixelpress_main(int argc, char** argv, Runtime& rt) {
         if (!scratch->created()) {
             std::fputs("Error: Can't create a temporary file.\n", rt.err);
         }
-        if (!scratch->created() || clip_dib_to_file(scratch->path(),
-                                                     ClipDibCreateFailure::ReturnsFailure,
-                                                     rt) != ClipDibResult::Saved) {
+        if (!scratch->created() ||
+            clip_dib_to_file(scratch->path(), ClipDibCreateFailure::ReturnsFailure, rt) !=
+                ClipDibResult::Saved) {
             std::fputs("Error: Unable to create bitmap.\n", rt.err);
             return 1;
         }
@@ -180,7 +179,9 @@ int pixelpress_main(int argc, char** argv, Runtime& rt) {
         std::fprintf(rt.err, "Error: Can't open %s.\n", source);
         return 1;
     }
-    return import_bitmap(bmp.get(), source, settings, rt);
+    int status = import_bitmap(bmp.get(), source, settings, rt);
+    // A refused name or folder was reported with a failure line.
+    return status == 0 && settings.naming.rejected ? 1 : status;
 }
 
 }  // namespace varkit

@@ -26,7 +26,9 @@ inline constexpr unsigned kMaxPictureRows = 103;
 inline constexpr unsigned kPictureDataOverhead = 5;
 
 // Bytes of one picture row.
-inline std::size_t picture_row_bytes(unsigned columns) { return (columns + 7u) / 8u; }
+inline std::size_t picture_row_bytes(unsigned columns) {
+    return (columns + 7u) / 8u;
+}
 
 // Bytes of all rows of a picture of that size.
 inline std::size_t picture_rows_size(const Dimensions& size) {
