@@ -16,7 +16,9 @@ using testing::VariableFileSpec;
 // A read/write stream holding the given bytes.
 FilePtr stream_of(const Bytes& bytes) {
     FilePtr file(std::tmpfile());
-    std::fwrite(bytes.data(), 1, bytes.size(), file.get());
+    if (!bytes.empty()) {
+        std::fwrite(bytes.data(), 1, bytes.size(), file.get());
+    }
     std::rewind(file.get());
     return file;
 }
