@@ -1,5 +1,6 @@
 #include "picture_export/pixelcast.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <string>
@@ -26,7 +27,9 @@ const char kUsage[] =
     "\n"
     "\n";
 
-constexpr long kFullWidthLimit = 240;
+// /SF shows every column: past the 240 of the calculators' largest screens for
+// the larger pictures a file may hold.
+constexpr long kFullWidthLimit = LONG_MAX;
 
 struct Settings {
     std::string picture_path;
@@ -107,8 +110,13 @@ Parse parse_command_line(int argc, char** argv, Settings& settings, bool utf8) {
 // Places the picture on the clipboard as a device bitmap (CF_BITMAP).
 bool copy_to_clipboard(const CalculatorPicture& picture, Runtime& rt) {
     PictureBitmapBits bits = vf_picture_bitmap_bits(picture.size, picture.rows);
-    DeviceBitmap description{0, bits.width, bits.height,         bits.row_length,
-                             1, 1,          std::move(bits.bits)};
+    DeviceBitmap description{.type = 0,
+                             .width = bits.width,
+                             .height = bits.height,
+                             .row_length = bits.row_length,
+                             .planes = 1,
+                             .bits_per_pixel = 1,
+                             .bits = std::move(bits.bits)};
     std::optional<DeviceBitmap> bitmap = rt.platform.create_bitmap(description);
     if (!bitmap) {
         std::fputs("Error: Unable to create bitmap.\n", rt.err);

@@ -125,6 +125,9 @@ TEST_F(PixelcastTest, ConsolePicture) {
     EXPECT_EQ(shown({"/SX"}), "\n" + std::string(79, '*') + ">\n");
     EXPECT_EQ(shown({"/S50", "/SX"}), "\n" + std::string(50, '*') + ">\n");
     EXPECT_EQ(shown({"/S99999999999999999999"}), "\n" + std::string(96, '*') + "\n");
+
+    std::string wider = put(testing::picture_file(Pixels(1, std::string(300, '#'))), "300.89i");
+    EXPECT_EQ(run({wider, "/SF", "/F*"}).out, "\n" + std::string(300, '*') + "\n");
 }
 
 TEST_F(PixelcastTest, Utf8ConsoleDrawsCodePage437AsUtf8) {
