@@ -39,3 +39,9 @@ show "$bin/Plainpress" copy.89t notes.txt /N notes
 cmp notes.89t copy.89t && echo "copy.89t is byte for byte notes.89t"
 show "$bin/Plainpress" fromclip.9xs /C "Pasted from the clipboard"
 show "$bin/Varlook" fromclip.9xs
+
+echo "== A picture drawn on the console, saved as a BMP file through the clipboard, and made"
+echo "== into a new picture variable"
+show "$bin/Pixelcast" "$examples/smiley.9xi" smiley.bmp /S /F# /B.
+show "$bin/Pixelpress" grin.89i smiley.bmp /N grin /C "Made by the demo"
+show "$bin/Varlook" grin.89i

@@ -1,7 +1,7 @@
 // The calculator variable file library, the one header programs include: the
-// container with its header, entry table and checksum, the naming switches and
-// the shared command-line pieces, and the TEXT and STR contents with their
-// plain-text form.
+// container with its header, entry table and checksum, the naming switches,
+// the shared command-line pieces, the TEXT and STR contents with their
+// plain-text form, and the picture contents.
 #pragma once
 
 #include "varfile/byte_order.h"
@@ -9,4 +9,5 @@
 #include "varfile/container.h"
 #include "varfile/file_io.h"
 #include "varfile/naming_options.h"
+#include "varfile/picture_contents.h"
 #include "varfile/text_contents.h"
