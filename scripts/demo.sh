@@ -25,3 +25,9 @@ show "$bin/Varlook" "$work/scores.89l" /N points /F stats /C "Renamed by the dem
 printf '\x00\x00' | dd of="$work/scores.89l" bs=1 seek=$(( $(stat -c %s "$work/scores.89l") - 2 )) conv=notrunc status=none
 show "$bin/Varlook" "$work/scores.89l"
 show "$bin/Varlook" "$work/scores.89l" /X
+
+# A picture drawn on the console, saved as a BMP file (through the clipboard),
+# and that BMP made into a new picture variable.
+show "$bin/Pixelcast" examples/smiley.9xi "$work/smiley.bmp" /S /F# /B.
+show "$bin/Pixelpress" "$work/grin.89i" "$work/smiley.bmp" /N grin /C "Made by the demo"
+show "$bin/Varlook" "$work/grin.89i"

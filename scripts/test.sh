@@ -12,3 +12,6 @@ ctest --test-dir build --output-on-failure -j "$jobs"
 scripts/build.sh build-sanitize -DVARKIT_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
+
+# A short fuzzing pass: the fuzz targets keep building and running.
+scripts/fuzz.sh 5

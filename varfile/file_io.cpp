@@ -61,6 +61,13 @@ OutputFile::~OutputFile() {
 }
 
 bool OutputFile::open() {
+    // No name, or a name taken by a folder, device or pipe, is nothing a file
+    // can be renamed over.
+    struct stat existing;
+    if (target_.empty() ||
+        (::stat(target_.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode))) {
+        return false;
+    }
     std::size_t slash = target_.find_last_of('/');
     std::string folder = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
     std::string pattern = folder + ".varkit-XXXXXX";

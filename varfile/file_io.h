@@ -38,7 +38,8 @@ class OutputFile {
     OutputFile& operator=(const OutputFile&) = delete;
 
     // Creates the temporary file, open for update ("w+b"); false when the
-    // target's folder cannot take it.
+    // target's folder cannot take it, the target is empty or an existing
+    // target is not a regular file.
     bool open();
     std::FILE* stream() const { return file_.get(); }
     // Flushes, closes and renames; false (and the target untouched) when any

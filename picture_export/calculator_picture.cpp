@@ -1,0 +1,122 @@
+#include "picture_export/calculator_picture.h"
+
+#include <optional>
+
+namespace varkit {
+namespace {
+
+// Where a picture's rows begin and how many there are.
+struct PictureGeometry {
+    Dimensions size;
+    long first_row = 0;
+};
+
+// The graph screens of the older calculators.
+constexpr Dimensions kTi83Screen{63, 96};   // TI-81, 82, 83 and 83 Plus
+constexpr Dimensions kTi86Screen{63, 128};  // TI-85 and 86
+constexpr long kTi83FirstRow = 72;
+constexpr std::int32_t kTi83PlusLetters = 'F';  // "**TI83F*"
+
+// In TI-85, TI-86 and TI-83 Plus files the variable's entry begins at offset 55
+// with the length of the entry header that follows; after that header come
+// the data length and the picture's own byte count, then the rows: 61 bytes
+// past that length.
+constexpr long kEntryHeaderLengthOffset = 55;
+constexpr unsigned kRowsPastEntryHeader = 61;
+
+const char kRowsEndEarly[] = "Error: File ends before the picture's last row.\n";
+
+std::optional<long> first_row_after_entry_header(std::FILE* file) {
+    std::uint8_t word[2];
+    if (vf_seek(kEntryHeaderLengthOffset, file) != 0 || std::fread(word, 1, 2, file) != 2) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(kRowsPastEntryHeader + read_le16(word));
+}
+
+// The TI-89 and TI-92 families: a picture variable file with its own size.
+std::optional<PictureGeometry> stored_geometry(std::FILE* file, std::FILE* err) {
+    if (vf_format_word(file) != 1) {
+        std::fputs(
+            "WARNING!! This file appears to have a newer format than what this program\n"
+            "was written for.\n",
+            err);
+    }
+    // A file too short for a header reads as type 0.
+    VarHeader header;
+    vf_read_header(&header, file);
+    if (header.type_code != kTypePicture) {
+        std::fputs("Error: Not a picture file.\n", err);
+        return std::nullopt;
+    }
+    PictureGeometry geometry;
+    if (vf_read_dimensions(&geometry.size, file) != 1) {
+        std::fputs(kRowsEndEarly, err);
+        return std::nullopt;
+    }
+    geometry.first_row = kPictureRowsOffset;
+    return geometry;
+}
+
+std::optional<PictureGeometry> fixed_geometry(const Dimensions& screen,
+                                              std::optional<long> first_row, std::FILE* err) {
+    if (!first_row) {
+        std::fputs(kRowsEndEarly, err);
+        return std::nullopt;
+    }
+    return PictureGeometry{screen, *first_row};
+}
+
+std::optional<PictureGeometry> picture_geometry(std::FILE* file, std::FILE* err) {
+    const std::int32_t code = vf_calculator_code(file);
+    const std::int32_t letters = code & 0xFFFF;
+    switch (vf_model_number(code)) {
+        case 81:
+        case 82:
+            return PictureGeometry{kTi83Screen, kTi83FirstRow};
+        case 83:
+            // The TI-83 Plus entry header is two bytes longer than the TI-83's.
+            if (letters == kTi83PlusLetters) {
+                return fixed_geometry(kTi83Screen, first_row_after_entry_header(file), err);
+            }
+            return PictureGeometry{kTi83Screen, kTi83FirstRow};
+        case 85:
+        case 86:
+            return fixed_geometry(kTi86Screen, first_row_after_entry_header(file), err);
+        case 89:
+        case 92:
+            return stored_geometry(file, err);
+        default:
+            // The one message of the suite that has no line end.
+            std::fputs("Error: Unrecognized file type.", err);
+            return std::nullopt;
+    }
+}
+
+}  // namespace
+
+bool load_calculator_picture(const std::string& path, CalculatorPicture& picture, std::FILE* err) {
+    // Only read, so a read-only picture is no obstacle.
+    FilePtr file = open_existing_file(path.c_str(), false);
+    if (!file) {
+        std::fprintf(err, "Can't open file \"%s\".\n", path.c_str());
+        return false;
+    }
+    std::optional<PictureGeometry> geometry = picture_geometry(file.get(), err);
+    if (!geometry) {
+        return false;
+    }
+    picture.size = geometry->size;
+    if (picture.size.rows == 0 || picture.size.columns == 0) {
+        std::fprintf(err, "Error: Empty picture (%u rows, %u columns).\n", picture.size.rows,
+                     picture.size.columns);
+        return false;
+    }
+    if (vf_read_picture_rows(geometry->first_row, picture.size, picture.rows, file.get()) != 1) {
+        std::fputs(kRowsEndEarly, err);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace varkit

@@ -1,0 +1,50 @@
+#include "picture_export/clip_dib.h"
+
+#include "platform/dib.h"
+#include "varfile/file_io.h"
+
+namespace varkit {
+namespace {
+
+// Opens the clipboard only for the moment of the read.
+std::optional<std::vector<std::uint8_t>> read_clipboard_dib(Runtime& rt) {
+    if (!rt.platform.clipboard_open()) {
+        std::fputs("Error: Unable to open clipboard.\n", rt.err);
+        return std::nullopt;
+    }
+    std::optional<std::vector<std::uint8_t>> dib = rt.platform.clipboard_get_dib();
+    rt.platform.clipboard_close();
+    if (!dib) {
+        std::fputs("Error: Unable to get clipboard data.\n", rt.err);
+    }
+    return dib;
+}
+
+bool write_bmp(std::FILE* file, const std::vector<std::uint8_t>& dib) {
+    auto header = bmp_file_header(dib);
+    return std::fwrite(header.data(), header.size(), 1, file) == 1 &&
+           (dib.empty() || std::fwrite(dib.data(), dib.size(), 1, file) == 1);
+}
+
+}  // namespace
+
+ClipDibResult clip_dib_to_file(const std::string& path, ClipDibCreateFailure on_create_failure,
+                               Runtime& rt) {
+    OutputFile file(path);
+    if (!file.open()) {
+        std::fprintf(rt.err, "Can't open file \"%s\".\n", path.c_str());
+        return on_create_failure == ClipDibCreateFailure::EndsRun ? ClipDibResult::EndRun
+                                                                  : ClipDibResult::Failed;
+    }
+    std::optional<std::vector<std::uint8_t>> dib = read_clipboard_dib(rt);
+    if (!dib) {
+        return ClipDibResult::Failed;
+    }
+    if (!write_bmp(file.stream(), *dib) || !file.commit()) {
+        std::fprintf(rt.err, "Error: Can't write file \"%s\".\n", path.c_str());
+        return ClipDibResult::Failed;
+    }
+    return ClipDibResult::Saved;
+}
+
+}  // namespace varkit

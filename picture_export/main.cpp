@@ -1,0 +1,12 @@
+#include <clocale>
+#include <cstdio>
+
+#include "picture_export/pixelcast.h"
+
+int main(int argc, char** argv) {
+    // The console picture follows the user's character set.
+    std::setlocale(LC_CTYPE, "");
+    std::unique_ptr<varkit::Platform> platform = varkit::make_platform();
+    varkit::Runtime rt{stdout, stderr, *platform};
+    return varkit::pixelcast_main(argc, argv, rt);
+}

@@ -1,0 +1,172 @@
+#include "picture_export/pixelcast.h"
+
+#include <cctype>
+#include <climits>
+#include <string>
+
+#include "picture_export/calculator_picture.h"
+#include "picture_export/clip_dib.h"
+#include "picture_export/console_picture.h"
+#include "varfile/varfile.h"
+
+namespace varkit {
+namespace {
+
+const char kUsage[] =
+    "Copies a TI[81,82,83,85,86,89,92,92+] picture file to the clipboard and\n"
+    "optionally to a bitmap file.\n"
+    "\n"
+    "%s TIfile  [BMPfile] [/S[#]] [/Fx] [/Bx]\n"
+    "\n"
+    "  /S     Shows picture in console, long lines are truncated. If S is followed\n"
+    "         by a number the image will be shown to that column. This is useful if\n"
+    "         redirecting to a file. /SF will write full width.\n"
+    "  /F     Change console image foreground character.\n"
+    "  /B     Change console image background character.\n"
+    "\n"
+    "\n";
+
+constexpr long kFullWidthLimit = 240;
+
+struct Settings {
+    std::string picture_path;
+    std::string bmp_path;
+    bool save_bmp = false;
+    bool show = false;
+    ConsoleStyle style;
+};
+
+enum class Parse { Run, Usage, BadUsage };
+
+// The digits that start `text` as a column limit, held below any overflow.
+long column_limit_from(const char* text) {
+    long limit = 0;
+    for (; std::isdigit(static_cast<unsigned char>(*text)); ++text) {
+        limit = std::min(limit * 10 + (*text - '0'), static_cast<long>(INT_MAX));
+    }
+    return limit;
+}
+
+// /S, /S<digits>, /SF; anything else after the S shows with the limit as it was.
+void take_show_switch(const char* rest, Settings& settings) {
+    settings.show = true;
+    if (std::isdigit(static_cast<unsigned char>(rest[0]))) {
+        settings.style.column_limit = column_limit_from(rest);
+    } else if (std::toupper(static_cast<unsigned char>(rest[0])) == 'F') {
+        settings.style.column_limit = kFullWidthLimit;
+    }
+}
+
+// The first non-empty name is the picture, the next turns on the BMP file.
+// An empty name met before the picture turns on saving with no BMP name, so
+// the names after it still take their places.
+bool take_file_name(const char* name, Settings& settings) {
+    if (settings.picture_path.empty() && name[0] != '\0') {
+        settings.picture_path = name;
+    } else if (settings.bmp_path.empty()) {
+        settings.bmp_path = name;
+        settings.save_bmp = true;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+Parse parse_command_line(int argc, char** argv, Settings& settings, bool utf8) {
+    settings.style.on = cp437_glyph(kFullBlock, utf8);
+    settings.style.off = cp437_glyph(' ', utf8);
+    Arguments args(argc, argv);
+    while (!args.done()) {
+        const char* argument = args.next();
+        if (!is_switch(argument)) {
+            if (!take_file_name(argument, settings)) {
+                return Parse::BadUsage;
+            }
+            continue;
+        }
+        const char* rest = argument[1] == '\0' ? argument + 1 : argument + 2;
+        switch (switch_letter(argument)) {
+            case 'S':
+                take_show_switch(rest, settings);
+                break;
+            case 'F':
+                settings.style.on = glyph_from_switch(rest, utf8);
+                break;
+            case 'B':
+                settings.style.off = glyph_from_switch(rest, utf8);
+                break;
+            case '?':
+                return Parse::Usage;
+            default:
+                return Parse::BadUsage;
+        }
+    }
+    return Parse::Run;
+}
+
+// Places the picture on the clipboard as a device bitmap (CF_BITMAP).
+bool copy_to_clipboard(const CalculatorPicture& picture, Runtime& rt) {
+    PictureBitmapBits bits = vf_picture_bitmap_bits(picture.size, picture.rows);
+    DeviceBitmap description{0, bits.width, bits.height,         bits.row_length,
+                             1, 1,          std::move(bits.bits)};
+    std::optional<DeviceBitmap> bitmap = rt.platform.create_bitmap(description);
+    if (!bitmap) {
+        std::fputs("Error: Unable to create bitmap.\n", rt.err);
+        return false;
+    }
+    if (!rt.platform.clipboard_open()) {
+        std::fputs("Error: Unable to open clipboard.\n", rt.err);
+        return false;
+    }
+    bool placed = false;
+    if (!rt.platform.clipboard_empty()) {
+        std::fputs("Error: Unable to empty clipboard.\n", rt.err);
+    } else if (!rt.platform.clipboard_set_bitmap(*bitmap)) {
+        std::fputs("Error: Unable to set clipboard data.\n", rt.err);
+    } else {
+        std::fputs("Image copied to clipboard.\n", rt.err);
+        placed = true;
+    }
+    rt.platform.clipboard_close();
+    return placed;
+}
+
+// The BMP file is made from the clipboard's form of the bitmap, whatever the
+// clipboard step gave.
+bool save_bmp_file(const std::string& path, Runtime& rt) {
+    if (clip_dib_to_file(path, ClipDibCreateFailure::EndsRun, rt) != ClipDibResult::Saved) {
+        return false;
+    }
+    std::fprintf(rt.err, "Image copied to %s.\n", path.c_str());
+    return true;
+}
+
+}  // namespace
+
+int pixelcast_main(int argc, char** argv, Runtime& rt) {
+    const bool utf8 = console_uses_utf8();
+    Settings settings;
+    Parse parse = parse_command_line(argc, argv, settings, utf8);
+    if (parse != Parse::Run) {
+        print_usage(rt.out, "Pixelcast", "v1.0", kUsage);
+        return parse == Parse::Usage ? 0 : 2;
+    }
+
+    CalculatorPicture picture;
+    if (!load_calculator_picture(settings.picture_path, picture, rt.err)) {
+        return 1;
+    }
+    if (settings.show) {
+        draw_picture(picture, settings.style, rt.out);
+    }
+    std::fputc('\n', rt.out);
+    std::fflush(rt.out);
+
+    bool succeeded = copy_to_clipboard(picture, rt);
+    if (settings.save_bmp) {
+        succeeded = save_bmp_file(settings.bmp_path, rt) && succeeded;
+    }
+    return succeeded ? 0 : 1;
+}
+
+}  // namespace varkit

@@ -1,0 +1,9 @@
+#include <cstdio>
+
+#include "picture_import/pixelpress.h"
+
+int main(int argc, char** argv) {
+    std::unique_ptr<varkit::Platform> platform = varkit::make_platform();
+    varkit::Runtime rt{stdout, stderr, *platform};
+    return varkit::pixelpress_main(argc, argv, rt);
+}

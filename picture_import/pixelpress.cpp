@@ -1,0 +1,187 @@
+#include "picture_import/pixelpress.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "picture_export/clip_dib.h"
+#include "picture_import/bmp_reader.h"
+#include "varfile/varfile.h"
+
+namespace varkit {
+namespace {
+
+const char kUsageHead[] =
+    "Copies a bitmap from the clipboard or a BMP file to a TI[89,92,92+] file.\n"
+    "\n"
+    "%s TIfile  [BMPfile] [/N name] [/F folder] [/C \"quoted text\"]\n"
+    "\n";
+
+struct Settings {
+    std::string ti_path;
+    std::string bmp_path;
+    bool from_file = false;
+    NamingOptions naming;
+};
+
+enum class Parse { Run, Usage, BadUsage };
+
+Parse parse_command_line(int argc, char** argv, Settings& settings, std::FILE* err) {
+    Arguments args(argc, argv);
+    int file_names = 0;
+    while (!args.done()) {
+        const char* argument = args.next();
+        if (!is_switch(argument)) {
+            if (++file_names == 1) {
+                settings.ti_path = argument;
+            } else if (file_names == 2) {
+                settings.bmp_path = argument;
+                settings.from_file = true;
+            } else {
+                return Parse::BadUsage;
+            }
+            continue;
+        }
+        char letter = switch_letter(argument);
+        switch (take_naming_switch(letter, args, settings.naming, err)) {
+            case NamingSwitch::Taken:
+                break;
+            case NamingSwitch::MissingValue:
+                return Parse::BadUsage;
+            case NamingSwitch::NotNaming:
+                return letter == '?' ? Parse::Usage : Parse::BadUsage;
+        }
+    }
+    return Parse::Run;
+}
+
+void print_pixelpress_usage(std::FILE* out) {
+    std::string text = std::string(kUsageHead) + kNamingUsageLines + "\n\n";
+    print_usage(out, "Pixelpress", "v1.0", text.c_str());
+}
+
+// The calculator family by the output's extension, looked for with case in
+// the file's own name, the TI-92 Plus first: "old.9xi.bak" is a TI-92 Plus
+// picture.
+const char* signature_for(const std::string& ti_path) {
+    std::string_view name = path_base_name(ti_path);
+    if (name.find(".9xi") != std::string_view::npos) {
+        return "**TI92P*";
+    }
+    if (name.find(".92i") != std::string_view::npos) {
+        return "**TI92**";
+    }
+    if (name.find(".89i") != std::string_view::npos) {
+        return "**TI89**";
+    }
+    return nullptr;
+}
+
+VarHeader picture_header(const char* signature, std::size_t row_bytes_total,
+                         const Settings& settings) {
+    VarHeader header;
+    std::copy_n(signature, header.signature.size(), header.signature.begin());
+    header.format_word = 1;
+    header.entry_count = 1;
+    header.data_offset = kSingleFileDataOffset;
+    header.type_code = kTypePicture;
+    header.data_length = static_cast<std::uint16_t>(kPictureDataOverhead + row_bytes_total);
+    header.file_size = static_cast<std::uint32_t>(header.data_length + kFileOverhead);
+    header.marker = kHeaderMarker;
+    fill_header_names(header, settings.naming,
+                      settings.from_file ? settings.bmp_path.c_str() : nullptr, settings.ti_path);
+    return header;
+}
+
+// Header, size words, rows, tag, then the checksum read back from the file.
+bool write_picture_file(std::FILE* file, const VarHeader& header, const Dimensions& size,
+                        const std::vector<std::uint8_t>& rows) {
+    if (vf_write_header(&header, file) != 1 || vf_write_picture(size, rows, file) != 1) {
+        return false;
+    }
+    unsigned checksum = vf_compute_checksum(file);
+    return std::fseek(file, 0, SEEK_END) == 0 &&
+           vf_write_checksum(static_cast<std::uint16_t>(checksum), file) == 1;
+}
+
+// The whole course from an open bitmap: check, read, write. `source` names
+// the bitmap in messages.
+int import_bitmap(std::FILE* bmp, const char* source, const Settings& settings, Runtime& rt) {
+    BmpLayout layout;
+    switch (read_bmp_layout(bmp, layout)) {
+        case BmpCheck::Monochrome:
+            break;
+        case BmpCheck::NotBitmap:
+            std::fprintf(rt.err, "Error: %s is not a bitmap.\n", source);
+            return 1;
+        case BmpCheck::NotMonochrome:
+            std::fprintf(rt.err, "Error: %s is not a 239x103 or less monochrome bitmap.\n", source);
+            return 1;
+    }
+    const char* signature = signature_for(settings.ti_path);
+    if (signature == nullptr) {
+        std::fputs("Error: File type not supported.\n", rt.err);
+        return 1;
+    }
+    std::vector<std::uint8_t> rows;
+    if (!read_bmp_rows(bmp, layout, rows)) {
+        std::fprintf(rt.err, "Error: %s ends before its last row.\n", source);
+        return 1;
+    }
+
+    // Only a bitmap that passed every check reaches the output, and the
+    // output appears only complete.
+    const char* ti_path = settings.ti_path.c_str();
+    OutputFile output(settings.ti_path);
+    if (!output.open()) {
+        std::fprintf(rt.err, "Error: Can't open file \"%s\".\n", ti_path);
+        return 1;
+    }
+    VarHeader header = picture_header(signature, rows.size(), settings);
+    if (!write_picture_file(output.stream(), header, bmp_picture_size(layout), rows) ||
+        !output.commit()) {
+        std::fprintf(rt.err, "Error: Can't write file \"%s\".\n", ti_path);
+        return 1;
+    }
+    std::fprintf(rt.err, "%s image copied to %s.\n", source, ti_path);
+    return 0;
+}
+
+}  // namespace
+
+int pixelpress_main(int argc, char** argv, Runtime& rt) {
+    Settings settings;
+    Parse parse = parse_command_line(argc, argv, settings, rt.err);
+    if (parse != Parse::Run) {
+        print_pixelpress_usage(rt.out);
+        return parse == Parse::Usage ? 0 : 2;
+    }
+
+    // A clipboard bitmap reaches the one BMP reader through a scratch file of
+    // its own, removed on every path.
+    std::optional<ScratchFile> scratch;
+    if (!settings.from_file) {
+        scratch.emplace(".bmp");
+        if (!scratch->created()) {
+            std::fputs("Error: Can't create a temporary file.\n", rt.err);
+        }
+        if (!scratch->created() ||
+            clip_dib_to_file(scratch->path(), ClipDibCreateFailure::ReturnsFailure, rt) !=
+                ClipDibResult::Saved) {
+            std::fputs("Error: Unable to create bitmap.\n", rt.err);
+            return 1;
+        }
+    }
+    const std::string& bmp_path = settings.from_file ? settings.bmp_path : scratch->path();
+    const char* source = settings.from_file ? settings.bmp_path.c_str() : "Clipboard";
+    FilePtr bmp = open_existing_file(bmp_path.c_str(), false);
+    if (!bmp) {
+        std::fprintf(rt.err, "Error: Can't open %s.\n", source);
+        return 1;
+    }
+    int status = import_bitmap(bmp.get(), source, settings, rt);
+    // A refused name or folder was reported with a failure line.
+    return status == 0 && settings.naming.rejected ? 1 : status;
+}
+
+}  // namespace varkit

@@ -1,0 +1,50 @@
+// The private per-user folder behind the shared headless clipboard: one file
+// per format, replaced atomically, and a lock file that serialises the
+// programs of the suite from clipboard open to close.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/unique_fd.h"
+
+namespace varkit {
+
+// $VARKIT_CLIPBOARD_DIR, else $XDG_RUNTIME_DIR/varkit-clipboard, else
+// /tmp/varkit-clipboard-<uid>.
+std::string default_clipboard_folder();
+
+class ClipboardFolder {
+  public:
+    explicit ClipboardFolder(std::string path);
+
+    // Creates the folder when missing (mode 0700), opens it and takes the
+    // lock, waiting a little for another program to let go of it. Fails when
+    // the folder is a link, is not a folder, is not ours or others may enter
+    // it, or when the lock stays taken.
+    bool lock();
+    // Lets go of the lock; a crashed holder lets go when its process ends.
+    void unlock();
+    bool locked() const { return lock_.valid(); }
+
+    // Replaces the file `name` with `bytes` through a temporary file and a
+    // rename, so a reader sees the old bytes or the new ones, never a part.
+    bool write(const char* name, std::string_view bytes);
+    // The file's bytes, or nothing when it is missing or unreadable.
+    std::optional<std::string> read(const char* name) const;
+    // Removes the file; a file that is already missing counts as removed.
+    bool remove(const char* name);
+
+  private:
+    bool open_folder();
+    void remove_leftover_temporaries();
+
+    std::string path_;
+    UniqueFd folder_;
+    UniqueFd lock_;
+};
+
+}  // namespace varkit

@@ -1,0 +1,63 @@
+#include "platform/files/files_clipboard.h"
+
+#include "platform/dib.h"
+
+namespace varkit {
+namespace {
+
+constexpr const char* kTextFile = "text.txt";
+constexpr const char* kBitmapFile = "bitmap.bmp";
+constexpr const char* kRichTextFile = "rich.rtf";
+
+}  // namespace
+
+FilesClipboard::FilesClipboard(std::string folder) : folder_(std::move(folder)) {}
+
+bool FilesClipboard::open() {
+    return folder_.lock();
+}
+
+void FilesClipboard::close() {
+    folder_.unlock();
+}
+
+bool FilesClipboard::empty() {
+    bool removed = folder_.remove(kTextFile);
+    removed = folder_.remove(kBitmapFile) && removed;
+    return folder_.remove(kRichTextFile) && removed;
+}
+
+bool FilesClipboard::set_text(std::string_view text) {
+    return folder_.write(kTextFile, text);
+}
+
+bool FilesClipboard::set_dib(const std::vector<std::uint8_t>& dib) {
+    auto header = bmp_file_header(dib);
+    std::string file(header.begin(), header.end());
+    file.append(dib.begin(), dib.end());
+    return folder_.write(kBitmapFile, file);
+}
+
+bool FilesClipboard::set_rich_text(std::string_view rtf) {
+    return folder_.write(kRichTextFile, rtf);
+}
+
+std::optional<std::string> FilesClipboard::get_text() {
+    auto bytes = folder_.read(kTextFile);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    return text_up_to_zero(*bytes);
+}
+
+// The block is what follows the 14-byte file header; a file that is not a
+// BMP holds no bitmap.
+std::optional<std::vector<std::uint8_t>> FilesClipboard::get_dib() {
+    auto file = folder_.read(kBitmapFile);
+    if (!file || file->size() <= kBmpFileHeaderSize || !file->starts_with("BM")) {
+        return std::nullopt;
+    }
+    return std::vector<std::uint8_t>(file->begin() + kBmpFileHeaderSize, file->end());
+}
+
+}  // namespace varkit

@@ -1,0 +1,289 @@
+// Pixelcast run in-process against the in-memory clipboard: every model's
+// layout, the console picture, each clipboard step and its failure.
+#include "picture_export/pixelcast.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <clocale>
+
+#include "tests/picture/picture_test_files.h"
+#include "tests/support/fake_platform.h"
+#include "tests/support/program_run.h"
+
+namespace varkit {
+namespace {
+
+using testing::Bytes;
+using testing::Pixels;
+using testing::ProgramResult;
+
+const char kUsage[] =
+    "Pixelcast v1.0\n"
+    "Copies a TI[81,82,83,85,86,89,92,92+] picture file to the clipboard and\n"
+    "optionally to a bitmap file.\n"
+    "\n"
+    "Pixelcast TIfile  [BMPfile] [/S[#]] [/Fx] [/Bx]\n"
+    "\n"
+    "  /S     Shows picture in console, long lines are truncated. If S is followed\n"
+    "         by a number the image will be shown to that column. This is useful if\n"
+    "         redirecting to a file. /SF will write full width.\n"
+    "  /F     Change console image foreground character.\n"
+    "  /B     Change console image background character.\n"
+    "\n"
+    "\n";
+
+// The console character set for one test.
+class Locale {
+  public:
+    explicit Locale(const char* name) { std::setlocale(LC_CTYPE, name); }
+    ~Locale() { std::setlocale(LC_CTYPE, "C"); }
+};
+
+class PixelcastTest : public ::testing::Test {
+  protected:
+    std::string put(const Bytes& bytes, const std::string& name = "pic.89i") {
+        std::string path = dir.file(name);
+        testing::write_file(path, bytes);
+        return path;
+    }
+    ProgramResult run(const std::vector<std::string>& args) {
+        return testing::run_in_process(pixelcast_main, args, clipboard);
+    }
+    // What the clipboard holds, as pixels.
+    Pixels placed() const { return clipboard.dib ? testing::dib_pixels(*clipboard.dib) : Pixels{}; }
+
+    testing::FakePlatform clipboard;
+    testing::TempDir dir;
+};
+
+TEST_F(PixelcastTest, EveryCalculatorsLayout) {
+    Pixels screen83 = testing::pattern(63, 96);
+    Pixels screen86 = testing::pattern(63, 128);
+    Bytes rows83 = testing::pack_rows(screen83);
+    Bytes rows86 = testing::pack_rows(screen86);
+    struct Case {
+        const char* what;
+        Bytes file;
+        Pixels expected;
+    };
+    const Case cases[] = {
+        // Older models: no type or checksum is looked at.
+        {"TI-81", testing::older_picture_file("**TI81**", 0, 72, rows83), screen83},
+        {"TI-82", testing::older_picture_file("**TI82**", 99, 72, rows83), screen83},
+        {"TI-83", testing::older_picture_file("**TI83**", 11, 72, rows83), screen83},
+        // 61 past the entry header length at 55: 12 gives 73.
+        {"TI-85", testing::older_picture_file("**TI85**", 12, 73, rows86), screen86},
+        {"TI-86", testing::older_picture_file("**TI86**", 20, 81, rows86), screen86},
+        // The TI-83 Plus entry header is two bytes longer than the TI-83's.
+        {"TI-83 Plus", testing::older_picture_file("**TI83F*", 13, 74, rows83), screen83},
+        {"TI-89", testing::picture_file(testing::pattern(5, 100)), testing::pattern(5, 100)},
+        {"TI-92", testing::picture_file(testing::pattern(103, 239), "**TI92**"),
+         testing::pattern(103, 239)},
+        {"TI-92 Plus", testing::picture_file(testing::pattern(2, 3), "**TI92P*"),
+         testing::pattern(2, 3)},
+        // Any size whose rows the file holds.
+        {"wider than a screen", testing::picture_file(testing::pattern(120, 300)),
+         testing::pattern(120, 300)},
+    };
+    for (const Case& c : cases) {
+        clipboard.dib.reset();
+        ProgramResult result = run({put(c.file)});
+        EXPECT_EQ(result.status, 0) << c.what;
+        EXPECT_EQ(result.out, "\n") << c.what;
+        EXPECT_EQ(result.err, "Image copied to clipboard.\n") << c.what;
+        EXPECT_EQ(placed(), c.expected) << c.what;
+    }
+    std::string bart = testing::sample_path("calculator/BartSimpson.8xi");
+    if (!bart.empty()) {
+        Bytes file = testing::read_file(bart);
+        ASSERT_EQ(run({bart}).status, 0);
+        EXPECT_EQ(placed(), testing::unpack_rows(Bytes(file.begin() + 74, file.end()), 63, 96));
+    }
+}
+
+TEST_F(PixelcastTest, ConsolePicture) {
+    std::string small = put(testing::picture_file({"#.#", ".#."}), "small.89i");
+    EXPECT_EQ(run({small, "/S", "/F*", "/B."}).out, "\n*.*\n.*.\n");
+    EXPECT_EQ(run({small, "-s", "-b."}).out, "\n\xDB.\xDB\n.\xDB.\n") << "C locale: bytes";
+    EXPECT_EQ(run({small, "/S", "/F"}).out, std::string("\n\0 \0\n \0 \n", 9));
+    EXPECT_EQ(run({small}).out, "\n");
+
+    std::string wide = put(testing::picture_file(Pixels(2, std::string(96, '#'))), "wide.89i");
+    auto shown = [&](std::vector<std::string> switches) {
+        switches.insert(switches.begin(), wide);
+        switches.push_back("/F*");
+        std::string out = run(switches).out;
+        return out.substr(0, out.find('\n', 1) + 1);  // the first row
+    };
+    EXPECT_EQ(shown({"/S"}), "\n" + std::string(79, '*') + ">\n");
+    EXPECT_EQ(shown({"/SF"}), "\n" + std::string(96, '*') + "\n");
+    EXPECT_EQ(shown({"/S100"}), "\n" + std::string(96, '*') + "\n");
+    EXPECT_EQ(shown({"/S96"}), "\n" + std::string(96, '*') + "\n");
+    EXPECT_EQ(shown({"/S95"}), "\n" + std::string(95, '*') + ">\n");
+    EXPECT_EQ(shown({"/S0"}), "\n>\n");
+    EXPECT_EQ(shown({"/SX"}), "\n" + std::string(79, '*') + ">\n");
+    EXPECT_EQ(shown({"/S50", "/SX"}), "\n" + std::string(50, '*') + ">\n");
+    EXPECT_EQ(shown({"/S99999999999999999999"}), "\n" + std::string(96, '*') + "\n");
+}
+
+TEST_F(PixelcastTest, Utf8ConsoleDrawsCodePage437AsUtf8) {
+    Locale utf8("C.UTF-8");
+    std::string small = put(testing::picture_file({"#."}), "small.89i");
+    EXPECT_EQ(run({small, "/S"}).out, "\n\u2588 \n");
+    // One UTF-8 character is taken; a byte that begins none is code page 437.
+    EXPECT_EQ(run({small, "/S", "/F\u00e9t", "/B\u2591"}).out, "\n\u00e9\u2591\n");
+    EXPECT_EQ(run({small, "/S", "/F\xDB", "/B\xB0"}).out, "\n\u2588\u2591\n");
+    EXPECT_EQ(run({small, "/S", "/F*", "/B"}).out, std::string("\n*\0\n", 4));
+}
+
+TEST_F(PixelcastTest, FilesThatAreNotPictures) {
+    struct Case {
+        const char* what;
+        Bytes file;
+        std::string err;
+    };
+    Bytes picture = testing::picture_file(testing::pattern(2, 8));
+    Bytes text = picture;
+    text[72] = 11;
+    Bytes short_89 = testing::picture_file(testing::pattern(4, 16));
+    short_89.resize(short_89.size() - 4);  // the tag, the checksum and the last row's last byte
+    Bytes short_83 = testing::older_picture_file("**TI83**", 0, 72, Bytes(755, 0));
+    short_83.resize(72 + 755);
+    const std::string ends_early = "Error: File ends before the picture's last row.\n";
+    const Case cases[] = {
+        {"not a picture", text, "Error: Not a picture file.\n"},
+        {"header cut short", Bytes(text.begin(), text.begin() + 60),
+         "Error: Not a picture file.\n"},
+        {"no model number", Bytes(100, '*'), "Error: Unrecognized file type."},
+        {"TI-73", testing::older_picture_file("**TI73**", 0, 72, Bytes(756)),
+         "Error: Unrecognized file type."},
+        {"rows cut short", short_89, ends_early},
+        {"TI-83 rows cut short", short_83, ends_early},
+        {"TI-86 without its entry header", Bytes{'*', '*', 'T', 'I', '8', '6'}, ends_early},
+        {"no size words", Bytes(picture.begin(), picture.begin() + 90), ends_early},
+        {"0 x 0", testing::picture_file("**TI89**", 0, 0, {}),
+         "Error: Empty picture (0 rows, 0 columns).\n"},
+        {"65535 x 65535", testing::picture_file("**TI89**", 65535, 65535, Bytes(100)), ends_early},
+    };
+    for (const Case& c : cases) {
+        clipboard.calls.clear();
+        ProgramResult result = run({put(c.file), "/S"});
+        EXPECT_EQ(result.status, 1) << c.what;
+        EXPECT_EQ(result.err, c.err) << c.what;
+        EXPECT_EQ(result.out, "") << c.what;
+        EXPECT_TRUE(clipboard.calls.empty()) << c.what;
+    }
+    std::string group = testing::sample_path("calculator/group.89g");
+    if (!group.empty()) {
+        EXPECT_EQ(run({group}).err, "Error: Not a picture file.\n");
+    }
+}
+
+TEST_F(PixelcastTest, OpeningTheFile) {
+    Bytes file = testing::picture_file({"#"});
+    file[8] = 2;  // a newer format only warns
+    std::string path = put(file);
+    ::chmod(path.c_str(), 0444);  // only read, so read-only is no obstacle
+    ProgramResult result = run({path});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err,
+              "WARNING!! This file appears to have a newer format than what this program\n"
+              "was written for.\nImage copied to clipboard.\n");
+
+    for (const std::string& name : {dir.file("missing.89i"), dir.path().string()}) {
+        result = run({name});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, "Can't open file \"" + name + "\".\n");
+    }
+    // No arguments: no usage text, the empty name fails to open.
+    result = run({});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "Can't open file \"\".\n");
+}
+
+TEST_F(PixelcastTest, ClipboardStepsAndTheBmpFile) {
+    std::string picture = put(testing::picture_file({"#..", ".#."}));
+    std::string bmp = dir.file("out.bmp");
+    ProgramResult result = run({picture, bmp});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "Image copied to clipboard.\nImage copied to " + bmp + ".\n");
+    EXPECT_EQ(clipboard.calls,
+              (std::vector<std::string>{"create_bitmap", "open", "empty", "set_bitmap", "close",
+                                        "open", "get_dib", "close"}));
+    Bytes saved = testing::read_file(bmp);
+    EXPECT_EQ(testing::dib_pixels(Bytes(saved.begin() + 14, saved.end())), (Pixels{"#..", ".#."}));
+
+    // Each failing step prints its line; the BMP step still runs and saves
+    // whatever the clipboard holds.
+    struct Case {
+        bool testing::FakePlatform::*fail;
+        std::string err;
+        std::vector<std::string> calls;
+    };
+    const std::string saved_line = "Image copied to " + bmp + ".\n";
+    const Case cases[] = {
+        {&testing::FakePlatform::fail_create_bitmap,
+         "Error: Unable to create bitmap.\n" + saved_line,
+         {"create_bitmap", "open", "get_dib", "close"}},
+        {&testing::FakePlatform::fail_empty,
+         "Error: Unable to empty clipboard.\n" + saved_line,
+         {"create_bitmap", "open", "empty", "close", "open", "get_dib", "close"}},
+        // Emptied, then not set: nothing left to save, and the file stays.
+        {&testing::FakePlatform::fail_set,
+         "Error: Unable to set clipboard data.\nError: Unable to get clipboard data.\n",
+         {"create_bitmap", "open", "empty", "set_bitmap", "close", "open", "get_dib", "close"}},
+    };
+    std::string other = put(testing::picture_file({"##"}), "other.89i");
+    for (const Case& c : cases) {
+        testing::FakePlatform failing;
+        failing.dib = clipboard.dib;  // the earlier picture
+        failing.*c.fail = true;
+        result = testing::run_in_process(pixelcast_main, {other, bmp}, failing);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.out, "\n");
+        EXPECT_EQ(result.err, c.err);
+        EXPECT_EQ(failing.calls, c.calls);
+    }
+    saved = testing::read_file(bmp);
+    EXPECT_EQ(testing::dib_pixels(Bytes(saved.begin() + 14, saved.end())), (Pixels{"#..", ".#."}));
+
+    // With the clipboard closed to us, an older BMP file stays as it was.
+    testing::FakePlatform closed;
+    closed.fail_open = true;
+    result = testing::run_in_process(pixelcast_main, {other, bmp}, closed);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "Error: Unable to open clipboard.\nError: Unable to open clipboard.\n");
+    EXPECT_EQ(testing::read_file(bmp), saved);
+    EXPECT_EQ(testing::list_dir(dir.path().string()),
+              (std::vector<std::string>{"other.89i", "out.bmp", "pic.89i"}));
+}
+
+TEST_F(PixelcastTest, CommandLine) {
+    std::string picture = put(testing::picture_file({"#"}));
+    ProgramResult result = run({"/?"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, kUsage);
+    EXPECT_EQ(result.err, "");
+    for (std::vector<std::string> args : {std::vector<std::string>{picture, "a.bmp", "b.bmp"},
+                                          std::vector<std::string>{picture, "/Q"}}) {
+        result = run(args);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.out, kUsage);
+        EXPECT_TRUE(clipboard.calls.empty());
+    }
+    // An empty name before the picture turns on saving and leaves the BMP name
+    // to the next one.
+    result = run({"", picture, dir.file("late.bmp")});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err,
+              "Image copied to clipboard.\nImage copied to " + dir.file("late.bmp") + ".\n");
+    // After the picture, an empty name saves to the empty name, which fails.
+    result = run({picture, ""});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "Image copied to clipboard.\nCan't open file \"\".\n");
+}
+
+}  // namespace
+}  // namespace varkit
