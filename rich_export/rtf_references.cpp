@@ -118,6 +118,8 @@ bool RtfWriter::embed_reference(const RtfReference& reference, std::FILE* in, st
             return rtf_embed_string(in, out,
                                     static_cast<long long>(reference.end_offset) -
                                         static_cast<long long>(reference.data_offset)) == 1;
+        case kTypePicture:
+            return rtf_embed_picture(in, out) == 1;
         default:
             return false;
     }

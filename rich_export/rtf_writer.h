@@ -98,6 +98,12 @@ class RtfWriter {
     // characters. 1 if at least one character was written, else 0.
     int rtf_embed_string(std::FILE* in, std::FILE* out, long long byte_limit);
 
+    // Writes the picture whose first data byte (its rows word) is at the input
+    // position as an RTF picture group in a section of its own. The bitmap
+    // travels through the clipboard, which keeps it afterwards. 1 if the
+    // picture group was written, else 0.
+    int rtf_embed_picture(std::FILE* in, std::FILE* out);
+
     // True once a failure has ended the program's run: the document is
     // unfinished and must be thrown away.
     bool run_ended() const { return run_ended_; }

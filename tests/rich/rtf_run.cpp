@@ -1,5 +1,7 @@
 #include "tests/rich/rtf_run.h"
 
+#include <sys/mman.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -38,10 +40,13 @@ class MemoryStream {
 }  // namespace
 
 Converted convert(const Bytes& file, const RtfSettings& settings, Platform* platform) {
-    TempDir dir;
-    const std::string path = dir.file("input");
-    write_file(path, file);
-    FilePtr in(std::fopen(path.c_str(), "rb"));
+    // An anonymous file, so that tests may point the temporary folder
+    // anywhere, even nowhere.
+    FilePtr in(fdopen(memfd_create("input", MFD_CLOEXEC), "w+b"));
+    if (!file.empty()) {
+        std::fwrite(file.data(), 1, file.size(), in.get());
+    }
+    std::rewind(in.get());
     FakePlatform fake;
     MemoryStream out;
     MemoryStream err;

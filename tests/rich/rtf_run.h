@@ -15,9 +15,8 @@ struct Converted {
     bool run_ended = false;
 };
 
-// Writes `file` to a temporary folder, converts it with `settings` and
-// returns the document, the messages and the result. Pictures go through
-// `platform`, a fresh fake one when none is given.
+// Converts `file` with `settings` and returns the document, the messages and the result. Pictures
+// go through `platform`, a fresh fake one when none is given.
 Converted convert(const Bytes& file, const RtfSettings& settings = {},
                   Platform* platform = nullptr);
 
