@@ -31,3 +31,14 @@ show "$bin/Varlook" "$work/scores.89l" /X
 show "$bin/Pixelcast" examples/smiley.9xi "$work/smiley.bmp" /S /F# /B.
 show "$bin/Pixelpress" "$work/grin.89i" "$work/smiley.bmp" /N grin /C "Made by the demo"
 show "$bin/Varlook" "$work/grin.89i"
+
+# A lab report with a string and a picture (examples/pendulum.9xr) made into
+# an RTF document: once as a file, read back by unrtf, and once on the
+# clipboard, beside the report's picture.
+show "$bin/Quillcast" examples/pendulum.9xr "$work/pendulum.rtf"
+if command -v unrtf >/dev/null; then
+    (cd "$work" && show unrtf --text pendulum.rtf)
+fi
+show "$bin/Quillcast" examples/pendulum.9xr
+cp "$work/pendulum.rtf" build/pendulum.rtf
+echo "build/pendulum.rtf opens in LibreOffice with the text, the string and the picture in place."

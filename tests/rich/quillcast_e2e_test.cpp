@@ -236,6 +236,30 @@ TEST_F(QuillcastEndToEnd, RealReadersSeeTheTextAndThePictures) {
     EXPECT_EQ(picture.out, box_picture_line() + "\n") << picture.err;
 }
 
+// The demo's lab report: the committed file is what its script makes, and
+// LibreOffice shows its text, its string and its picture in place.
+TEST_F(QuillcastEndToEnd, TheExampleLabReport) {
+    const std::string examples = VARKIT_EXAMPLES_DIR;
+    ProgramResult made = run_command({"/usr/bin/python3", examples + "/make_lab_report.py",
+                                      examples + "/smiley.9xi", work("made.9xr")});
+    ASSERT_EQ(made.status, 0) << made.err;
+    EXPECT_EQ(read_file(work("made.9xr")), read_file(examples + "/pendulum.9xr"));
+
+    ProgramResult result = run({examples + "/pendulum.9xr", "pendulum.rtf"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    if (!have("soffice")) {
+        ADD_FAILURE() << "no RTF reader: soffice (libreoffice-writer-nogui)";
+        return;
+    }
+    std::vector<std::string> read = libreoffice_read({work("pendulum.rtf")})[0];
+    ASSERT_EQ(read.size(), 7u);
+    EXPECT_EQ(read[0], "text Pendulum lab");
+    EXPECT_EQ(read[1], "text C: Ten swings timed");
+    EXPECT_EQ(read[3], "text g = 9.81 m/s^2");
+    EXPECT_EQ(read[5].substr(0, 22), "picture 28x20 ........");
+    EXPECT_EQ(read[6], "text <b>Done.</b>");
+}
+
 // Real calculator files, where the samples are at hand.
 TEST_F(QuillcastEndToEnd, SampleTextsAndStrings) {
     if (!have("unrtf")) {
