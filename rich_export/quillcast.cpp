@@ -175,7 +175,13 @@ void choose_font(RtfSettings& rtf, Platform& platform) {
     rtf.extra_font_entry = rtf_font_entry(face.value_or(""));
 }
 
-enum class Conversion { Written, Failed, RunEnded };
+// A document can be written whole although a part of it failed and said so
+// (a picture written as its reference): it is delivered, and the run fails.
+enum class Conversion { Written, WrittenWithErrors, Failed, RunEnded };
+
+bool is_written(Conversion conversion) {
+    return conversion == Conversion::Written || conversion == Conversion::WrittenWithErrors;
+}
 
 // Checks that the input is a TI-89, TI-92 or TI-92 Plus variable file and
 // writes its document to `out`.
@@ -188,7 +194,7 @@ Conversion convert_input(std::FILE* in, std::FILE* out, const RtfSettings& rtf, 
     }
     RtfWriter writer(rtf, rt);
     if (writer.rtf_convert(code, in, out) == 1) {
-        return Conversion::Written;
+        return writer.failure_reported() ? Conversion::WrittenWithErrors : Conversion::Written;
     }
     return writer.run_ended() ? Conversion::RunEnded : Conversion::Failed;
 }
@@ -214,8 +220,35 @@ Conversion write_named_document(const QuillcastOptions& options, Runtime& rt) {
         return Conversion::Failed;
     }
     Conversion conversion = convert_input(in.get(), out.stream(), options.rtf, rt);
-    if (conversion == Conversion::Written && !out.commit()) {
+    if (is_written(conversion) && !out.commit()) {
         std::fprintf(rt.err, "Error: Unable to write %s.\n", options.output_name.c_str());
+        return Conversion::Failed;
+    }
+    return conversion;
+}
+
+// Closes a written stream; false when any of its bytes did not reach the
+// file.
+bool close_written(FilePtr& file) {
+    std::FILE* stream = file.release();
+    bool written = std::fflush(stream) == 0 && !std::ferror(stream);
+    return std::fclose(stream) == 0 && written;
+}
+
+Conversion write_scratch_document(const QuillcastOptions& options, const ScratchFile& document,
+                                  Runtime& rt) {
+    FilePtr in = open_input(options.input_name, rt.err);
+    if (!in) {
+        return Conversion::Failed;
+    }
+    FilePtr out(document.created() ? std::fopen(document.path().c_str(), "wb") : nullptr);
+    if (!out) {
+        std::fputs("Error: Unable to open a temporary file.\n", rt.err);
+        return Conversion::Failed;
+    }
+    Conversion conversion = convert_input(in.get(), out.get(), options.rtf, rt);
+    if (!close_written(out) && is_written(conversion)) {
+        std::fputs("Error: Unable to write a temporary file.\n", rt.err);
         return Conversion::Failed;
     }
     return conversion;
@@ -226,24 +259,12 @@ Conversion write_named_document(const QuillcastOptions& options, Runtime& rt) {
 // finds the file empty and says so.
 Conversion write_clipboard_document(const QuillcastOptions& options, Runtime& rt) {
     ScratchFile document(".rtf");
-    if (!document.created()) {
-        std::fputs("Error: Unable to open a temporary file.\n", rt.err);
-        return Conversion::Failed;
+    Conversion conversion = write_scratch_document(options, document, rt);
+    if (conversion == Conversion::RunEnded || !document.created()) {
+        return conversion == Conversion::RunEnded ? conversion : Conversion::Failed;
     }
-    Conversion conversion = Conversion::Failed;
-    if (FilePtr in = open_input(options.input_name, rt.err)) {
-        FilePtr out(std::fopen(document.path().c_str(), "wb"));
-        if (!out) {
-            std::fputs("Error: Unable to open a temporary file.\n", rt.err);
-            return Conversion::Failed;
-        }
-        conversion = convert_input(in.get(), out.get(), options.rtf, rt);
-        if (conversion == Conversion::RunEnded) {
-            return conversion;
-        }
-    }
-    bool copied = rtf_copy_file_to_clipboard(document.path(), rt);
-    return conversion == Conversion::Written && copied ? conversion : Conversion::Failed;
+    bool copied = rtf_copy_file_to_clipboard(document.path(), rt) == 1;
+    return is_written(conversion) && copied ? conversion : Conversion::Failed;
 }
 
 }  // namespace
@@ -295,7 +316,7 @@ int quillcast_main(int argc, char** argv, Runtime& rt) {
     }
     Conversion conversion = write_named_document(options, rt);
     // Only a document that was written is shown.
-    if (conversion == Conversion::Written && options.interactive) {
+    if (is_written(conversion) && options.interactive) {
         rt.platform.open_document(options.output_name);
     }
     return conversion == Conversion::Written ? 0 : 1;

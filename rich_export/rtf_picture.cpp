@@ -44,24 +44,6 @@ std::optional<DeviceBitmap> read_picture_bitmap(std::FILE* in) {
     return bitmap;
 }
 
-// Places the bitmap on the emptied clipboard. Only a clipboard that cannot
-// be opened stops the picture; otherwise the read-back finds whatever the
-// clipboard holds.
-bool place_on_clipboard(const DeviceBitmap& bitmap, Runtime& rt) {
-    Platform& platform = rt.platform;
-    if (!platform.clipboard_open()) {
-        std::fputs("Error: Unable to open clipboard.\n", rt.err);
-        return false;
-    }
-    if (!platform.clipboard_empty()) {
-        std::fputs("Error: Unable to empty clipboard.\n", rt.err);
-    } else if (!platform.clipboard_set_bitmap(bitmap)) {
-        std::fputs("Error: Unable to set clipboard data.\n", rt.err);
-    }
-    platform.clipboard_close();
-    return true;
-}
-
 // The hexadecimal DIB: information header and colour table on one line, then
 // the rest of the file 32 bytes a line.
 void write_hex_data(std::FILE* bmp, std::FILE* out) {
@@ -80,18 +62,36 @@ void write_hex_data(std::FILE* bmp, std::FILE* out) {
 
 }  // namespace
 
+// Places the bitmap on the emptied clipboard. Only a clipboard that cannot
+// be opened stops the picture; otherwise the read-back finds whatever the
+// clipboard holds.
+bool RtfWriter::place_on_clipboard(const DeviceBitmap& bitmap) {
+    Platform& platform = rt_.platform;
+    if (!platform.clipboard_open()) {
+        report("Error: Unable to open clipboard.\n");
+        return false;
+    }
+    if (!platform.clipboard_empty()) {
+        report("Error: Unable to empty clipboard.\n");
+    } else if (!platform.clipboard_set_bitmap(bitmap)) {
+        report("Error: Unable to set clipboard data.\n");
+    }
+    platform.clipboard_close();
+    return true;
+}
+
 int RtfWriter::rtf_embed_picture(std::FILE* in, std::FILE* out) {
     std::optional<DeviceBitmap> description = read_picture_bitmap(in);
     if (!description) {
-        std::fputs("Error: File ends before the picture's last row.\n", rt_.err);
+        report("Error: File ends before the picture's last row.\n");
         return 0;
     }
     std::optional<DeviceBitmap> bitmap = rt_.platform.create_bitmap(*description);
     if (!bitmap) {
-        std::fputs("Error: Unable to create bitmap.\n", rt_.err);
+        report("Error: Unable to create bitmap.\n");
         return 0;
     }
-    if (!place_on_clipboard(*bitmap, rt_)) {
+    if (!place_on_clipboard(*bitmap)) {
         return 0;
     }
 
@@ -99,12 +99,13 @@ int RtfWriter::rtf_embed_picture(std::FILE* in, std::FILE* out) {
     // in the temporary folder and removed when this function ends.
     ScratchFile bmp_file(".bmp");
     if (!bmp_file.created()) {
-        std::fputs("Error: Can't create a temporary file.\n", rt_.err);
+        report("Error: Can't create a temporary file.\n");
         run_ended_ = true;
         return 0;
     }
     ClipDibResult saved = clip_dib_to_file(bmp_file.path(), ClipDibCreateFailure::EndsRun, rt_);
     if (saved != ClipDibResult::Saved) {
+        failure_reported_ = true;  // the writer has said why
         run_ended_ = saved == ClipDibResult::EndRun;
         return 0;
     }

@@ -12,22 +12,22 @@ namespace {
 
 constexpr char kRunOpener[] = "\n{\\secd\\pard\\plain ";
 
-// The fixed font table, the colour table and the document information; the
-// placeholders are filled in order by write_prolog.
-constexpr const char* kPrologPieces[] = {
-    "{\\rtf1\\ansi\\deflang1033\\deff",
+// The prolog around its placeholders: the default font number, the extra
+// font table entry, then the model, type and name in the title and the
+// model and type in the comment.
+constexpr char kPrologStart[] = "{\\rtf1\\ansi\\deflang1033\\deff";
+constexpr char kFontTable[] =
     "{\\fonttbl{\\f0\\fnil\\fcharset0\\fprq0 Ti92Pluspc;{\\*\\falt Courier New}}"
     "{\\f1\\fmodern\\fcharset0\\fprq0 Courier New;}"
     "{\\f2\\froman\\fcharset0\\fprq0 Times New Roman;}"
     "{\\f3\\fscript\\fcharset0\\fprq0 Signature;}"
     "{\\f4\\fnil\\fcharset0\\fprq0 Comic Sans MS;}"
-    "{\\f5\\fnil\\fcharset0\\fprq0 Ti92PpcBold;{\\*\\falt Courier New}}",
-    "}\n{\\colortbl\\red0\\green0\\blue0;}\n{\\info{\\title TI-",
-    " - ",
-    "}{\\doccomm Converted from a TI-",
-    " file}}\n\\noxlattoyen\\viewkind1\\ftnbj\\ftnrestart\\aftnnar\\revisions\\sectd\\sbknone"
-    "\\endnhere\n",
-};
+    "{\\f5\\fnil\\fcharset0\\fprq0 Ti92PpcBold;{\\*\\falt Courier New}}";
+constexpr char kTitleStart[] = "}\n{\\colortbl\\red0\\green0\\blue0;}\n{\\info{\\title TI-";
+constexpr char kCommentStart[] = "}{\\doccomm Converted from a TI-";
+constexpr char kPrologEnd[] =
+    " file}}\n\\noxlattoyen\\viewkind1\\ftnbj\\ftnrestart\\aftnnar\\revisions\\sectd"
+    "\\sbknone\\endnhere\n";
 
 // What a TEXT line's line-start byte, or a lone 0x0C inside a line, writes
 // after the page break.
@@ -52,6 +52,11 @@ std::string model_text(std::int32_t calculator_code) {
 }  // namespace
 
 RtfWriter::RtfWriter(RtfSettings settings, Runtime& rt) : settings_(std::move(settings)), rt_(rt) {}
+
+void RtfWriter::report(const char* message) {
+    std::fputs(message, rt_.err);
+    failure_reported_ = true;
+}
 
 void RtfWriter::open_run(std::FILE* out) {
     if (!run_open_) {
@@ -88,35 +93,39 @@ int RtfWriter::rtf_close_run(std::FILE* out) {
     return 1;
 }
 
-int RtfWriter::rtf_convert(std::int32_t calculator_code, std::FILE* in, std::FILE* out) {
+// Folder entries come first; each names the folder of the entries after it.
+// The first other entry is the variable to convert. The scan reads the first
+// entry always, never more than the header announces, and stops at the end of
+// the file, where the last whole entry stands.
+RtfWriter::ConvertedVariable RtfWriter::find_converted_variable(std::FILE* in) {
     FileHeader header;
     vf_read_file_header(&header, in);
-    header_folder_ = field_text(header.folder);
-    current_folder_ = header_folder_;
-
-    // Folder entries come first; each names the folder of the entries after
-    // it. The first other entry is the variable to convert.
-    std::uint32_t data_offset = header.data_offset;
-    EntryRecord variable;
-    variable.type_code = kUnreadableType;
+    current_folder_ = field_text(header.folder);
+    ConvertedVariable variable;
+    variable.entry.type_code = kUnreadableType;
+    variable.data_offset = header.data_offset;
     vf_seek(kNameOffset, in);
     for (unsigned index = 0;; ++index) {
         EntryRecord entry;
         if (vf_read_entry(&entry, in) != 1) {
-            break;  // the table ends with the file: the last whole entry stands
+            break;
         }
-        variable = entry;
+        variable.entry = entry;
         if (entry.type_code != kTypeFolder) {
             break;
         }
         current_folder_ = field_text(entry.name);
-        data_offset = entry.next_offset;
+        variable.data_offset = entry.next_offset;
         if (index + 1 >= header.entry_count) {
             break;
         }
     }
+    return variable;
+}
 
-    switch (variable.type_code) {
+int RtfWriter::rtf_convert(std::int32_t calculator_code, std::FILE* in, std::FILE* out) {
+    const ConvertedVariable variable = find_converted_variable(in);
+    switch (variable.entry.type_code) {
         case kTypeText:
             kind_ = Kind::Text;
             break;
@@ -129,15 +138,16 @@ int RtfWriter::rtf_convert(std::int32_t calculator_code, std::FILE* in, std::FIL
             break;
         default:
             std::fprintf(rt_.err, "Error: File type not supported (%s).\n",
-                         vf_type_name(variable.type_code));
+                         vf_type_name(variable.entry.type_code));
+            failure_reported_ = true;
             return 0;
     }
-    vf_seek(static_cast<long>(data_offset) + kFirstCharacter, in);
-    write_prolog(calculator_code, variable.type_code, field_text(variable.name), out);
+    vf_seek(static_cast<long>(variable.data_offset) + kFirstCharacter, in);
+    write_prolog(calculator_code, variable.entry.type_code, field_text(variable.entry.name), out);
     if (kind_ != Kind::String) {
         write_first_line(in, out);
     }
-    write_body(static_cast<long long>(variable.next_offset), in, out);
+    write_body(static_cast<long long>(variable.entry.next_offset), in, out);
     if (run_ended_) {
         return 0;
     }
@@ -153,17 +163,11 @@ void RtfWriter::write_prolog(std::int32_t calculator_code, std::uint8_t type_cod
     const std::string comment_type = report ? "lab report" : vf_type_name(type_code);
     const std::string model = model_text(calculator_code);
 
-    std::fputs(kPrologPieces[0], out);
-    std::fprintf(out, "%d", settings_.default_font);
-    std::fputs(kPrologPieces[1], out);
-    std::fputs(settings_.extra_font_entry.c_str(), out);
-    std::fputs(kPrologPieces[2], out);
-    std::fprintf(out, "%s %s", model.c_str(), title_type.c_str());
-    std::fputs(kPrologPieces[3], out);
-    std::fputs(rtf_escape_text(variable_name).c_str(), out);
-    std::fputs(kPrologPieces[4], out);
-    std::fprintf(out, "%s %s", model.c_str(), comment_type.c_str());
-    std::fputs(kPrologPieces[5], out);
+    std::fprintf(out, "%s%d%s%s", kPrologStart, settings_.default_font, kFontTable,
+                 settings_.extra_font_entry.c_str());
+    std::fprintf(out, "%s%s %s - %s", kTitleStart, model.c_str(), title_type.c_str(),
+                 rtf_escape_text(variable_name).c_str());
+    std::fprintf(out, "%s%s %s%s", kCommentStart, model.c_str(), comment_type.c_str(), kPrologEnd);
 }
 
 // The first line-start byte is always consumed, whatever its value, and a

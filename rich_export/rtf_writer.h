@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "platform/platform.h"
+#include "varfile/container.h"
 
 namespace varkit {
 
@@ -108,9 +109,21 @@ class RtfWriter {
     // unfinished and must be thrown away.
     bool run_ended() const { return run_ended_; }
 
+    // True once an error line was printed, also where the document went on
+    // without the part that failed (a picture written as its reference).
+    bool failure_reported() const { return failure_reported_; }
+
   private:
     enum class Kind { Text, String, LabReport };
 
+    struct ConvertedVariable {
+        EntryRecord entry;              // its trailing value is the data end
+        std::uint32_t data_offset = 0;  // the value before its name in the table
+    };
+
+    ConvertedVariable find_converted_variable(std::FILE* in);
+
+    void report(const char* message);
     void open_run(std::FILE* out);
     void write_prolog(std::int32_t calculator_code, std::uint8_t type_code,
                       std::string_view variable_name, std::FILE* out);
@@ -123,15 +136,16 @@ class RtfWriter {
     void write_high_char(std::uint8_t code, std::FILE* out);
     void write_reference(std::FILE* in, std::FILE* out);
     bool embed_reference(const RtfReference& reference, std::FILE* in, std::FILE* out);
+    bool place_on_clipboard(const DeviceBitmap& bitmap);
 
     RtfSettings settings_;
     Runtime& rt_;
     Kind kind_ = Kind::Text;
-    std::string header_folder_;   // the file header's folder
     std::string current_folder_;  // the folder a reference without one names
     bool run_open_ = false;
     bool section_pending_ = false;
     bool run_ended_ = false;
+    bool failure_reported_ = false;
     std::array<bool, 128> format_toggles_{};  // indexed by the toggle's letter
 };
 

@@ -354,6 +354,26 @@ TEST_F(QuillcastTest, LabReportToTheClipboardKeepsItsPicture) {
     EXPECT_EQ(scratch_left(), std::vector<std::string>{});
 }
 
+TEST_F(QuillcastTest, APictureThatFailsIsReportedAndTheDocumentDelivered) {
+    write_file(dir.file("lab.9xr"), demo_report());
+    platform.fail_create_bitmap = true;
+    ProgramResult result = run({dir.file("lab.9xr"), output});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              dir.file("lab.9xr") + " to " + output + "\nError: Unable to create bitmap.\n");
+    Bytes document = read_file(output);
+    std::string text(document.begin(), document.end());
+    EXPECT_NE(text.find("P:main\\\\graph\n"), std::string::npos);
+    EXPECT_EQ(text.back(), '}');
+
+    result = run({dir.file("lab.9xr")});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, dir.file("lab.9xr") +
+                              " to clipboard\nError: Unable to create bitmap.\n"
+                              "Rich text copied to clipboard.\n");
+    EXPECT_EQ(platform.rich_text, text);
+}
+
 TEST_F(QuillcastTest, NoScratchFileForAPictureEndsTheRun) {
     write_file(dir.file("lab.9xr"), demo_report());
     write_file(output, std::string("old"));
