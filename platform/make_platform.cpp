@@ -4,6 +4,7 @@
 #include "platform/desktop_platform.h"
 #include "platform/files/files_clipboard.h"
 #include "platform/platform.h"
+#include "platform/x11/x11_clipboard.h"
 
 namespace varkit {
 namespace {
@@ -13,10 +14,16 @@ std::string_view forced_backend() {
     return value != nullptr ? value : "";
 }
 
+// Runs on the first clipboard operation: VARKIT_CLIPBOARD=x11|files|none
+// decides; otherwise the X11 clipboard when a display can be opened, else
+// the shared folder. Any other value counts as not set.
 std::unique_ptr<Clipboard> choose_clipboard() {
     std::string_view forced = forced_backend();
-    if (forced == "none" || forced == "x11") {
+    if (forced == "none") {
         return std::make_unique<NoneClipboard>();
+    }
+    if (forced == "x11" || (forced != "files" && x11::display_available())) {
+        return std::make_unique<x11::X11Clipboard>(default_clipboard_folder());
     }
     return std::make_unique<FilesClipboard>(default_clipboard_folder());
 }

@@ -19,8 +19,7 @@ constexpr const char* kLockName = "lock";
 // Temporary files start with this, so a writer that died half-way leaves a
 // name the next lock holder recognises and removes.
 constexpr std::string_view kTemporaryPrefix = ".incoming-";
-constexpr auto kLockWait = std::chrono::seconds(2);
-constexpr auto kLockRetry = std::chrono::milliseconds(10);
+constexpr auto kLockRetry = std::chrono::milliseconds(5);
 // Nothing the suite places comes near this; it keeps a stray huge file from
 // being read into memory.
 constexpr off_t kLargestFile = off_t{256} << 20;
@@ -85,8 +84,8 @@ std::string default_clipboard_folder() {
     return "/tmp/varkit-clipboard-" + std::to_string(geteuid());
 }
 
-ClipboardFolder::ClipboardFolder(std::string path)
-    : path_(without_trailing_slashes(std::move(path))) {}
+ClipboardFolder::ClipboardFolder(std::string path, std::chrono::milliseconds lock_wait)
+    : path_(without_trailing_slashes(std::move(path))), lock_wait_(lock_wait) {}
 
 // The folder is opened without following a link and checked on the opened
 // descriptor, and every later step works relative to it, so nobody can swap
@@ -117,7 +116,7 @@ bool ClipboardFolder::lock() {
     if (!lock_file.valid()) {
         return false;
     }
-    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+    const auto deadline = std::chrono::steady_clock::now() + lock_wait_;
     while (flock(lock_file.get(), LOCK_EX | LOCK_NB) != 0) {
         if ((errno != EWOULDBLOCK && errno != EINTR) ||
             std::chrono::steady_clock::now() >= deadline) {

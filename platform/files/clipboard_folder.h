@@ -3,6 +3,7 @@
 // programs of the suite from clipboard open to close.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,9 +18,13 @@ namespace varkit {
 // /tmp/varkit-clipboard-<uid>.
 std::string default_clipboard_folder();
 
+// How long opening waits for another program to close the clipboard.
+inline constexpr std::chrono::milliseconds kDefaultLockWait{5000};
+
 class ClipboardFolder {
   public:
-    explicit ClipboardFolder(std::string path);
+    explicit ClipboardFolder(std::string path,
+                             std::chrono::milliseconds lock_wait = kDefaultLockWait);
 
     // Creates the folder when missing (mode 0700), opens it and takes the
     // lock, waiting a little for another program to let go of it. Fails when
@@ -43,6 +48,7 @@ class ClipboardFolder {
     void remove_leftover_temporaries();
 
     std::string path_;
+    std::chrono::milliseconds lock_wait_;
     UniqueFd folder_;
     UniqueFd lock_;
 };

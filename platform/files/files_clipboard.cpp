@@ -11,7 +11,8 @@ constexpr const char* kRichTextFile = "rich.rtf";
 
 }  // namespace
 
-FilesClipboard::FilesClipboard(std::string folder) : folder_(std::move(folder)) {}
+FilesClipboard::FilesClipboard(std::string folder, std::chrono::milliseconds lock_wait)
+    : folder_(std::move(folder), lock_wait) {}
 
 bool FilesClipboard::open() {
     return folder_.lock();

@@ -11,7 +11,8 @@ namespace varkit {
 
 class FilesClipboard : public Clipboard {
   public:
-    explicit FilesClipboard(std::string folder);
+    explicit FilesClipboard(std::string folder,
+                            std::chrono::milliseconds lock_wait = kDefaultLockWait);
 
     bool open() override;
     bool empty() override;

@@ -1,0 +1,366 @@
+#include "platform/x11/image_formats.h"
+
+#include <png.h>
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/dib.h"
+#include "varfile/byte_order.h"
+
+namespace varkit::x11 {
+namespace {
+
+// Larger images are refused rather than decoded into memory.
+constexpr std::uint64_t kLargestPixelCount = std::uint64_t{1} << 26;
+constexpr std::uint32_t kBiRgb = 0;
+constexpr std::uint32_t kBiBitfields = 3;
+
+using Bgr = std::array<std::uint8_t, 3>;
+
+std::size_t stride_for(std::uint32_t width, unsigned bits_per_pixel) {
+    return ((static_cast<std::size_t>(width) * bits_per_pixel + 31) / 32) * 4;
+}
+
+// Where things are in a packed DIB with an information header of at least
+// 40 bytes.
+struct DibLayout {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;  // rows, whichever way they run
+    bool bottom_up = true;
+    unsigned bits_per_pixel = 0;
+    std::uint32_t compression = 0;
+    std::size_t colours = 0;
+    std::size_t table_offset = 0;
+    std::size_t rows_offset = 0;
+    std::size_t stride = 0;
+};
+
+std::optional<DibLayout> parse_dib(const std::uint8_t* data, std::size_t size) {
+    if (size < kDibInfoHeaderSize) {
+        return std::nullopt;
+    }
+    const std::uint32_t header_size = read_le32(data);
+    const auto width = static_cast<std::int32_t>(read_le32(data + 4));
+    const auto height = static_cast<std::int32_t>(read_le32(data + 8));
+    DibLayout layout;
+    layout.bits_per_pixel = read_le16(data + 14);
+    layout.compression = read_le32(data + 16);
+    const std::uint32_t colours_used = read_le32(data + 32);
+    if (header_size < kDibInfoHeaderSize || header_size > size || width <= 0 || height == 0 ||
+        height == INT32_MIN || layout.bits_per_pixel == 0 || layout.bits_per_pixel > 32) {
+        return std::nullopt;
+    }
+    layout.width = static_cast<std::uint32_t>(width);
+    layout.bottom_up = height > 0;
+    layout.height = static_cast<std::uint32_t>(height > 0 ? height : -height);
+    if (layout.bits_per_pixel <= 8) {
+        const std::size_t most = std::size_t{1} << layout.bits_per_pixel;
+        layout.colours = colours_used != 0 && colours_used < most ? colours_used : most;
+    } else {
+        layout.colours = colours_used;
+    }
+    // Old-style bit-field blocks keep their three masks after a 40-byte header.
+    const std::size_t masks =
+        layout.compression == kBiBitfields && header_size == kDibInfoHeaderSize ? 12 : 0;
+    layout.table_offset = header_size + masks;
+    layout.rows_offset = layout.table_offset + layout.colours * 4;
+    layout.stride = stride_for(layout.width, layout.bits_per_pixel);
+    return layout;
+}
+
+bool holds_all_rows(const DibLayout& layout, std::size_t size) {
+    const std::uint64_t pixels = std::uint64_t{layout.width} * layout.height;
+    return pixels <= kLargestPixelCount && layout.rows_offset <= size &&
+           (size - layout.rows_offset) / layout.stride >= layout.height;
+}
+
+const std::uint8_t* row_from_top(const std::vector<std::uint8_t>& dib, const DibLayout& layout,
+                                 std::uint32_t y) {
+    const std::uint32_t stored = layout.bottom_up ? layout.height - 1 - y : y;
+    return dib.data() + layout.rows_offset + stored * layout.stride;
+}
+
+unsigned palette_index(const std::uint8_t* row, std::uint32_t x, unsigned bits_per_pixel) {
+    switch (bits_per_pixel) {
+        case 1:
+            return (row[x / 8] >> (7 - x % 8)) & 1;
+        case 4:
+            return (row[x / 2] >> (x % 2 == 0 ? 4 : 0)) & 15;
+        default:
+            return row[x];
+    }
+}
+
+// A new bottom-up DIB with a 40-byte header and its colour table, rows zeroed.
+class DibBuilder {
+  public:
+    DibBuilder(std::uint32_t width, std::uint32_t height, unsigned bits_per_pixel,
+               const std::vector<Bgr>& table)
+        : width_(width),
+          height_(height),
+          bits_(bits_per_pixel),
+          stride_(stride_for(width, bits_per_pixel)),
+          rows_offset_(kDibInfoHeaderSize + table.size() * 4),
+          dib_(rows_offset_ + stride_ * height, 0) {
+        std::uint8_t* h = dib_.data();
+        write_le32(h + 0, kDibInfoHeaderSize);
+        write_le32(h + 4, width);
+        write_le32(h + 8, height);
+        write_le16(h + 12, 1);
+        write_le16(h + 14, static_cast<std::uint16_t>(bits_per_pixel));
+        write_le32(h + 20, static_cast<std::uint32_t>(stride_ * height));
+        write_le32(h + 32, static_cast<std::uint32_t>(table.size()));
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            std::memcpy(h + kDibInfoHeaderSize + 4 * i, table[i].data(), 3);
+        }
+    }
+
+    std::uint8_t* row_from_top(std::uint32_t y) {
+        return dib_.data() + rows_offset_ + (height_ - 1 - y) * stride_;
+    }
+
+    void put_index(std::uint32_t x, std::uint32_t y, unsigned index) {
+        std::uint8_t* row = row_from_top(y);
+        switch (bits_) {
+            case 1:
+                row[x / 8] |= static_cast<std::uint8_t>((index & 1) << (7 - x % 8));
+                break;
+            case 4:
+                row[x / 2] |= static_cast<std::uint8_t>((index & 15) << (x % 2 == 0 ? 4 : 0));
+                break;
+            default:
+                row[x] = static_cast<std::uint8_t>(index);
+        }
+    }
+
+    std::vector<std::uint8_t> take() { return std::move(dib_); }
+    std::uint32_t width() const { return width_; }
+
+  private:
+    std::uint32_t width_;
+    std::uint32_t height_;
+    unsigned bits_;
+    std::size_t stride_;
+    std::size_t rows_offset_;
+    std::vector<std::uint8_t> dib_;
+};
+
+// libpng's simplified interface: no longjmp crosses our code, failures come
+// back as a zero result.
+class PngImage {
+  public:
+    PngImage() {
+        std::memset(&image_, 0, sizeof image_);
+        image_.version = PNG_IMAGE_VERSION;
+    }
+    ~PngImage() { png_image_free(&image_); }
+    PngImage(const PngImage&) = delete;
+    PngImage& operator=(const PngImage&) = delete;
+    png_image* operator->() { return &image_; }
+    png_image* get() { return &image_; }
+
+  private:
+    png_image image_;
+};
+
+std::optional<std::string> write_png(PngImage& image, const std::vector<std::uint8_t>& pixels,
+                                     const std::vector<std::uint8_t>& colormap) {
+    png_alloc_size_t size = 0;
+    const void* map = colormap.empty() ? nullptr : colormap.data();
+    if (!png_image_write_to_memory(image.get(), nullptr, &size, 0, pixels.data(), 0, map)) {
+        return std::nullopt;
+    }
+    std::string png(size, '\0');
+    if (!png_image_write_to_memory(image.get(), png.data(), &size, 0, pixels.data(), 0, map)) {
+        return std::nullopt;
+    }
+    png.resize(size);
+    return png;
+}
+
+std::optional<std::string> png_from_palette_dib(const std::vector<std::uint8_t>& dib,
+                                                const DibLayout& layout) {
+    PngImage image;
+    image->width = layout.width;
+    image->height = layout.height;
+    image->format = PNG_FORMAT_RGB | PNG_FORMAT_FLAG_COLORMAP;
+    image->colormap_entries = static_cast<png_uint_32>(layout.colours);
+    std::vector<std::uint8_t> colormap;
+    for (std::size_t i = 0; i < layout.colours; ++i) {
+        const std::uint8_t* entry = dib.data() + layout.table_offset + 4 * i;
+        colormap.insert(colormap.end(), {entry[2], entry[1], entry[0]});
+    }
+    std::vector<std::uint8_t> indices(std::size_t{layout.width} * layout.height);
+    for (std::uint32_t y = 0; y < layout.height; ++y) {
+        const std::uint8_t* row = row_from_top(dib, layout, y);
+        for (std::uint32_t x = 0; x < layout.width; ++x) {
+            unsigned index = palette_index(row, x, layout.bits_per_pixel);
+            indices[std::size_t{y} * layout.width + x] =
+                static_cast<std::uint8_t>(index < layout.colours ? index : layout.colours - 1);
+        }
+    }
+    return write_png(image, indices, colormap);
+}
+
+std::optional<std::string> png_from_true_colour_dib(const std::vector<std::uint8_t>& dib,
+                                                    const DibLayout& layout) {
+    PngImage image;
+    image->width = layout.width;
+    image->height = layout.height;
+    image->format = PNG_FORMAT_BGR;
+    const std::size_t step = layout.bits_per_pixel / 8;
+    std::vector<std::uint8_t> pixels;
+    pixels.reserve(std::size_t{layout.width} * layout.height * 3);
+    for (std::uint32_t y = 0; y < layout.height; ++y) {
+        const std::uint8_t* row = row_from_top(dib, layout, y);
+        for (std::uint32_t x = 0; x < layout.width; ++x) {
+            pixels.insert(pixels.end(), row + x * step, row + x * step + 3);
+        }
+    }
+    return write_png(image, pixels, {});
+}
+
+std::vector<Bgr> grey_table(std::size_t levels) {
+    std::vector<Bgr> table;
+    for (std::size_t i = 0; i < levels; ++i) {
+        auto v = static_cast<std::uint8_t>(i * 255 / (levels - 1));
+        table.push_back({v, v, v});
+    }
+    return table;
+}
+
+std::vector<std::uint8_t> dib_from_palette_png(PngImage& image) {
+    std::vector<std::uint8_t> colormap(256 * 3);
+    std::vector<std::uint8_t> indices(std::size_t{image->width} * image->height);
+    image->format = PNG_FORMAT_BGR | PNG_FORMAT_FLAG_COLORMAP;
+    if (!png_image_finish_read(image.get(), nullptr, indices.data(), 0, colormap.data())) {
+        return {};
+    }
+    const std::size_t colours = std::max<png_uint_32>(image->colormap_entries, 1);
+    std::vector<Bgr> table;
+    for (std::size_t i = 0; i < colours; ++i) {
+        table.push_back({colormap[3 * i], colormap[3 * i + 1], colormap[3 * i + 2]});
+    }
+    const unsigned bits = colours <= 2 ? 1 : colours <= 16 ? 4 : 8;
+    DibBuilder builder(image->width, image->height, bits, table);
+    for (std::uint32_t y = 0; y < image->height; ++y) {
+        for (std::uint32_t x = 0; x < image->width; ++x) {
+            builder.put_index(x, y, indices[std::size_t{y} * image->width + x]);
+        }
+    }
+    return builder.take();
+}
+
+std::vector<std::uint8_t> dib_from_grey_png(PngImage& image, unsigned file_bit_depth) {
+    std::vector<std::uint8_t> grey(std::size_t{image->width} * image->height);
+    image->format = PNG_FORMAT_GRAY;
+    if (!png_image_finish_read(image.get(), nullptr, grey.data(), 0, nullptr)) {
+        return {};
+    }
+    const bool two_levels = file_bit_depth == 1;
+    DibBuilder builder(image->width, image->height, two_levels ? 1 : 8,
+                       grey_table(two_levels ? 2 : 256));
+    for (std::uint32_t y = 0; y < image->height; ++y) {
+        for (std::uint32_t x = 0; x < image->width; ++x) {
+            std::uint8_t v = grey[std::size_t{y} * image->width + x];
+            builder.put_index(x, y, two_levels ? (v >= 128 ? 1 : 0) : v);
+        }
+    }
+    return builder.take();
+}
+
+std::vector<std::uint8_t> dib_from_colour_png(PngImage& image, bool with_alpha) {
+    const std::size_t step = with_alpha ? 4 : 3;
+    std::vector<std::uint8_t> pixels(std::size_t{image->width} * image->height * step);
+    image->format = with_alpha ? PNG_FORMAT_BGRA : PNG_FORMAT_BGR;
+    if (!png_image_finish_read(image.get(), nullptr, pixels.data(), 0, nullptr)) {
+        return {};
+    }
+    DibBuilder builder(image->width, image->height, with_alpha ? 32 : 24, {});
+    const std::size_t row_bytes = std::size_t{image->width} * step;
+    for (std::uint32_t y = 0; y < image->height; ++y) {
+        std::memcpy(builder.row_from_top(y), pixels.data() + y * row_bytes, row_bytes);
+    }
+    return builder.take();
+}
+
+}  // namespace
+
+std::string bmp_file_from_dib(const std::vector<std::uint8_t>& dib) {
+    auto header = bmp_file_header(dib);
+    if (auto layout = parse_dib(dib.data(), dib.size())) {
+        write_le32(header.data() + 10,
+                   static_cast<std::uint32_t>(kBmpFileHeaderSize + layout->rows_offset));
+    }
+    std::string file(header.begin(), header.end());
+    file.append(dib.begin(), dib.end());
+    return file;
+}
+
+std::optional<std::vector<std::uint8_t>> dib_from_bmp_file(std::string_view file) {
+    if (file.size() <= kBmpFileHeaderSize || !file.starts_with("BM")) {
+        return std::nullopt;
+    }
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(file.data());
+    std::vector<std::uint8_t> dib(bytes + kBmpFileHeaderSize, bytes + file.size());
+    auto layout = parse_dib(dib.data(), dib.size());
+    const std::size_t rows_at = read_le32(bytes + 10);
+    if (layout && rows_at > kBmpFileHeaderSize + layout->rows_offset && rows_at < file.size()) {
+        dib.resize(layout->rows_offset);
+        dib.insert(dib.end(), bytes + rows_at, bytes + file.size());
+    }
+    return dib;
+}
+
+std::optional<std::string> png_from_dib(const std::vector<std::uint8_t>& dib) {
+    auto layout = parse_dib(dib.data(), dib.size());
+    if (!layout || layout->compression != kBiRgb || !holds_all_rows(*layout, dib.size())) {
+        return std::nullopt;
+    }
+    switch (layout->bits_per_pixel) {
+        case 1:
+        case 4:
+        case 8:
+            return png_from_palette_dib(dib, *layout);
+        case 24:
+        case 32:
+            return png_from_true_colour_dib(dib, *layout);
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<std::vector<std::uint8_t>> dib_from_png(std::string_view png) {
+    // The bit depth is not part of what the simplified reader reports: it
+    // sits in the IHDR chunk right after the signature.
+    constexpr std::size_t kBitDepthAt = 24;
+    if (png.size() <= kBitDepthAt || png.substr(12, 4) != "IHDR") {
+        return std::nullopt;
+    }
+    const unsigned file_bit_depth = static_cast<std::uint8_t>(png[kBitDepthAt]);
+    PngImage image;
+    if (!png_image_begin_read_from_memory(image.get(), png.data(), png.size()) ||
+        image->width == 0 || image->height == 0 ||
+        std::uint64_t{image->width} * image->height > kLargestPixelCount) {
+        return std::nullopt;
+    }
+    const png_uint_32 format = image->format;
+    std::vector<std::uint8_t> dib;
+    if (format & PNG_FORMAT_FLAG_ALPHA) {
+        dib = dib_from_colour_png(image, true);
+    } else if (format & PNG_FORMAT_FLAG_COLORMAP) {
+        dib = dib_from_palette_png(image);
+    } else if (format & PNG_FORMAT_FLAG_COLOR) {
+        dib = dib_from_colour_png(image, false);
+    } else {
+        dib = dib_from_grey_png(image, file_bit_depth);
+    }
+    if (dib.empty()) {
+        return std::nullopt;
+    }
+    return dib;
+}
+
+}  // namespace varkit::x11

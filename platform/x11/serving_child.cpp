@@ -1,0 +1,149 @@
+#include "platform/x11/serving_child.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+
+#include "platform/unique_fd.h"
+
+namespace varkit::x11 {
+namespace {
+
+// How long the caller waits for the serving process to report, and how long
+// that process may take to get there before it gives up.
+constexpr auto kReportWait = std::chrono::seconds(5);
+constexpr unsigned kSetupSeconds = 10;
+constexpr int kFirstKeptDescriptor = 10;
+
+// Standard streams to /dev/null, every other descriptor closed but the
+// report pipe, which comes back moved above the standard ones.
+int detach_descriptors(int report_fd) {
+    int kept = fcntl(report_fd, F_DUPFD_CLOEXEC, kFirstKeptDescriptor);
+    int null_fd = open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (kept < 0 || null_fd < 0) {
+        _exit(1);
+    }
+    for (int standard = 0; standard <= 2; ++standard) {
+        dup2(null_fd, standard);
+    }
+    close_range(3, static_cast<unsigned>(kept) - 1, 0);
+    close_range(static_cast<unsigned>(kept) + 1, ~0u, 0);
+    return kept;
+}
+
+void reset_signals() {
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    signal(SIGHUP, SIG_IGN);   // the terminal closing does not end the data
+    signal(SIGPIPE, SIG_IGN);  // a caller that stopped listening is a failed write
+    signal(SIGALRM, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
+}
+
+// Takes the selection with a real timestamp and checks that it worked: a
+// request with a stale time seems to succeed but changes nothing.
+std::optional<xcb_timestamp_t> take_selection(XcbLink& link) {
+    auto time = link.server_time();
+    xcb_atom_t clipboard = link.atom("CLIPBOARD");
+    if (!time || clipboard == XCB_ATOM_NONE) {
+        return std::nullopt;
+    }
+    xcb_set_selection_owner(link.connection(), link.window(), clipboard, *time);
+    auto cookie = xcb_get_selection_owner(link.connection(), clipboard);
+    auto owner = link.reply<xcb_get_selection_owner_reply_t>(cookie.sequence, answer_deadline());
+    if (!owner || owner->owner != link.window()) {
+        return std::nullopt;
+    }
+    return time;
+}
+
+[[noreturn]] void serve_in_child(int report_fd, const std::vector<Offer>& offers) {
+    report_fd = detach_descriptors(report_fd);
+    reset_signals();
+    alarm(kSetupSeconds);
+    auto link = XcbLink::connect();
+    std::optional<xcb_timestamp_t> acquired = link ? take_selection(*link) : std::nullopt;
+    const std::int32_t report = static_cast<std::int32_t>(getpid());
+    // When the caller gave up waiting, nobody believes we own the selection:
+    // the failed write ends us, and the selection with us.
+    if (!acquired || write(report_fd, &report, sizeof report) != sizeof report) {
+        _exit(1);
+    }
+    close(report_fd);
+    alarm(0);
+    // Serving needs no folder; staying in the caller's would keep it busy.
+    bool moved = chdir("/") == 0;
+    (void)moved;
+    serve_selection(*link, *acquired, offers);
+    _exit(0);
+}
+
+std::optional<std::int32_t> read_report(int fd) {
+    const auto deadline = std::chrono::steady_clock::now() + kReportWait;
+    std::int32_t report = 0;
+    std::size_t got = 0;
+    while (got < sizeof report) {
+        auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             deadline - std::chrono::steady_clock::now())
+                             .count();
+        pollfd watched{fd, POLLIN, 0};
+        if (remaining <= 0 || poll(&watched, 1, static_cast<int>(remaining)) == 0) {
+            return std::nullopt;
+        }
+        ssize_t n = read(fd, reinterpret_cast<char*>(&report) + got, sizeof report - got);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return std::nullopt;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    return report;
+}
+
+}  // namespace
+
+std::optional<pid_t> start_serving_child(const std::vector<Offer>& offers) {
+    int pipe_fds[2];
+    if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
+        return std::nullopt;
+    }
+    UniqueFd report_read(pipe_fds[0]);
+    UniqueFd report_write(pipe_fds[1]);
+    // Fork twice: the middle process starts a new session and ends at once,
+    // so the server is nobody's child here (no zombie for a caller that lives
+    // on) and, not leading its session, can never gain a controlling terminal.
+    pid_t middle = fork();
+    if (middle < 0) {
+        return std::nullopt;
+    }
+    if (middle == 0) {
+        if (setsid() < 0) {
+            _exit(1);
+        }
+        pid_t server = fork();
+        if (server == 0) {
+            serve_in_child(report_write.get(), offers);
+        }
+        _exit(server > 0 ? 0 : 1);
+    }
+    report_write.reset();
+    int status = 0;
+    while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+    }
+    auto report = read_report(report_read.get());
+    if (!report || *report <= 0) {
+        return std::nullopt;
+    }
+    return static_cast<pid_t>(*report);
+}
+
+}  // namespace varkit::x11
