@@ -3,6 +3,7 @@
 // text and the pictures it finds, LibreOffice (converting to OpenDocument)
 // for the text, its bold and italic, and every picture's pixels.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -147,6 +148,48 @@ TEST_F(QuillcastEndToEnd, OneArgumentGoesToTheClipboardAndLeavesNoFile) {
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "lab.9xr to lab.rtf\n");
     EXPECT_EQ(read_file(work("lab.rtf")), rich);
+}
+
+// On a real X display (Xvfb): the document joins the report's picture on the
+// desktop clipboard, where an independent client (xclip) finds both.
+TEST_F(QuillcastEndToEnd, TheDesktopClipboardHoldsTheDocumentBesideThePicture) {
+    if (!have("xvfb-run") || !have("xclip")) {
+        ADD_FAILURE() << "no X server for tests: xvfb-run (xvfb) and xclip";
+        return;
+    }
+    write_file(work("lab.9xr"), lab_report());
+    const char* script =
+        "\"$1\" \"$2\" || exit $?\n"
+        "xclip -selection clipboard -t TARGETS -o > \"$3/targets\"\n"
+        "xclip -selection clipboard -t text/rtf -o > \"$3/clipboard.rtf\"\n"
+        "xclip -selection clipboard -t image/bmp -o > \"$3/clipboard.bmp\"\n";
+    // Each try starts its own server on a display number of its own; a clash
+    // with a server another test started at the same moment is tried again.
+    ProgramResult result;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const std::string display = std::to_string(300 + (getpid() * 7 + attempt * 131) % 600);
+        result =
+            run_command({"xvfb-run", "-a", "-n", display, "-s", "-nolisten tcp", "sh", "-c", script,
+                         "sh", executable_path("Quillcast"), work("lab.9xr"), dir.file("read")},
+                        {"VARKIT_CLIPBOARD=x11", "TMPDIR=" + dir.file("scratch"), "LC_ALL=C"});
+        if (result.err.find("Xvfb failed to start") == std::string::npos) {
+            break;
+        }
+    }
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.err.find("Rich text copied to clipboard.\n"), std::string::npos);
+    const Bytes listed = read_file(dir.file("read/targets"));
+    std::vector<std::string> targets = lines_of(std::string(listed.begin(), listed.end()));
+    for (const char* target : {"text/rtf", "Rich Text Format", "image/bmp"}) {
+        EXPECT_NE(std::find(targets.begin(), targets.end(), target), targets.end()) << target;
+    }
+    ProgramResult named = run({"lab.9xr", "lab.rtf"});
+    ASSERT_EQ(named.status, 0);
+    EXPECT_EQ(read_file(dir.file("read/clipboard.rtf")), read_file(work("lab.rtf")));
+    ProgramResult picture =
+        run_command({"/usr/bin/python3", kReader, dir.file("read/clipboard.bmp")});
+    EXPECT_EQ(picture.out, box_picture_line() + "\n") << picture.err;
+    EXPECT_EQ(list_dir(dir.file("scratch")), std::vector<std::string>{});
 }
 
 TEST_F(QuillcastEndToEnd, FailuresAndUsage) {
