@@ -38,6 +38,7 @@ show "$bin/Varlook" "$work/grin.89i"
 show "$bin/Quillcast" examples/pendulum.9xr "$work/pendulum.rtf"
 if command -v unrtf >/dev/null; then
     (cd "$work" && show unrtf --text pendulum.rtf)
+    echo
 fi
 show "$bin/Quillcast" examples/pendulum.9xr
 cp "$work/pendulum.rtf" build/pendulum.rtf
