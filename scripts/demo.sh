@@ -45,3 +45,14 @@ echo "== into a new picture variable"
 show "$bin/Pixelcast" "$examples/smiley.9xi" smiley.bmp /S /F# /B.
 show "$bin/Pixelpress" grin.89i smiley.bmp /N grin /C "Made by the demo"
 show "$bin/Varlook" grin.89i
+
+echo "== A lab report with a string and a picture made into an RTF document: once as a file,"
+echo "== read back by unrtf, and once on the clipboard, beside the report's picture"
+show "$bin/Quillcast" "$examples/pendulum.9xr" pendulum.rtf
+if command -v unrtf >/dev/null; then
+    show unrtf --text pendulum.rtf
+    echo
+fi
+show "$bin/Quillcast" "$examples/pendulum.9xr"
+cp pendulum.rtf "$examples/../build/pendulum.rtf"
+echo "build/pendulum.rtf opens in LibreOffice with the text, the string and the picture in place."

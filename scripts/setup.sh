@@ -9,6 +9,7 @@ packages=(
     libxcb1-dev libpng-dev zlib1g-dev
     xvfb xclip x11-utils
     python3 python3-pil imagemagick
+    unrtf libreoffice-writer-nogui
 )
 
 missing=()

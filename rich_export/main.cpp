@@ -1,0 +1,9 @@
+#include <cstdio>
+
+#include "rich_export/quillcast.h"
+
+int main(int argc, char** argv) {
+    std::unique_ptr<varkit::Platform> platform = varkit::make_platform();
+    varkit::Runtime rt{stdout, stderr, *platform};
+    return varkit::quillcast_main(argc, argv, rt);
+}

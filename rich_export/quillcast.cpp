@@ -1,0 +1,325 @@
+#include "rich_export/quillcast.h"
+
+#include <algorithm>
+#include <climits>
+#include <optional>
+#include <string>
+
+#include "rich_export/rtf_writer.h"
+#include "varfile/varfile.h"
+
+namespace varkit {
+namespace {
+
+constexpr char kProgramName[] = "Quillcast";
+constexpr char kVersion[] = "0.2";
+
+constexpr char kUsage[] =
+    "Copies the text from TI[89,92,92+] STR and TEXT files to the clipboard and an\n"
+    "optional text file.\n"
+    "\n"
+    "%s  [\"TI file\"] [\"rtf file\"] [/:] [/F | /F# | /F \"FONT\"]\n"
+    "\n"
+    "TI File   A TI TEXT, STR, or lab report file. If this option is left blank a\n"
+    "          Windows \"File Open\" dialog will be used.\n"
+    "rtf File  A name to save the RTF file as. If this option is left blank a\n"
+    "          Windows \"Save As\" dialog will be used.\n"
+    "  /:      Leave colon at start of each line (default is to remove them).\n"
+    "  /F      Use a Windows dialog to select a new font.\n"
+    "  /F#     Change default font to one of the following:\n"
+    "            0  Ti92Pluspc (default)\n"
+    "            1  Courier New\n"
+    "            2  Times New Roman\n"
+    "            3  Signature\n"
+    "            4  Comic Sans MS\n"
+    "\n"
+    "          Another font can be selected by placing its name after the /F switch.\n"
+    "          Regardless of any font changes, all characters above ASCII 127 will\n"
+    "          remain in the TI font.\n";
+
+// The font number that asks for the font dialog.
+constexpr int kFontFromDialog = -1;
+
+struct QuillcastOptions {
+    std::string input_name;
+    std::string output_name;
+    RtfSettings rtf;
+    // Dialogs are used: on unless an input is named, and again after a later /w.
+    bool interactive = true;
+    // The output was named on the command line or chosen in the save dialog.
+    bool output_named = false;
+};
+
+enum class CommandLine { Run, Help, Bad };
+
+// The decimal number of the digits that begin `digits`, held at INT_MAX
+// when it is larger.
+int leading_number(const char* digits) {
+    long long value = 0;
+    for (; *digits >= '0' && *digits <= '9'; ++digits) {
+        value = std::min<long long>(value * 10 + (*digits - '0'), INT_MAX);
+    }
+    return static_cast<int>(value);
+}
+
+// "/F3" names a font number, "/F Arial" a font by name (the name is
+// consumed), a lone "/F" asks for the font dialog.
+void take_font_switch(const char* argument, const char* next, bool& consumed_next,
+                      RtfSettings& rtf) {
+    consumed_next = false;
+    if (argument[2] >= '0' && argument[2] <= '9') {
+        rtf.default_font = leading_number(argument + 2);
+    } else if (next != nullptr && next[0] != '\0' && next[0] != '/' && next[0] != '-') {
+        consumed_next = true;
+        rtf.default_font = kExtraFontNumber;
+        rtf.extra_font_entry = rtf_font_entry(next);
+    } else {
+        rtf.default_font = kFontFromDialog;
+    }
+}
+
+// The first file name is the input, the second the output; an empty first
+// one is passed over. A third is a bad command line.
+bool take_file_name(const char* argument, QuillcastOptions& options) {
+    if (options.input_name.empty()) {
+        if (argument[0] != '\0') {
+            options.input_name = argument;
+            options.interactive = false;
+        }
+        return true;
+    }
+    if (!options.output_named) {
+        options.output_name = argument;
+        options.output_named = true;
+        return true;
+    }
+    return false;
+}
+
+CommandLine parse_command_line(int argc, char** argv, QuillcastOptions& options) {
+    for (int index = 1; index < argc; ++index) {
+        const char* argument = argv[index];
+        if (!is_switch(argument)) {
+            if (!take_file_name(argument, options)) {
+                return CommandLine::Bad;
+            }
+            continue;
+        }
+        switch (switch_letter(argument)) {
+            case ':':
+                options.rtf.keep_colons = true;
+                break;
+            case '?':
+                return CommandLine::Help;
+            case 'F': {
+                bool consumed_next = false;
+                take_font_switch(argument, index + 1 < argc ? argv[index + 1] : nullptr,
+                                 consumed_next, options.rtf);
+                index += consumed_next ? 1 : 0;
+                break;
+            }
+            case 'W':
+                options.interactive = true;
+                break;
+            default:
+                return CommandLine::Bad;
+        }
+    }
+    return CommandLine::Run;
+}
+
+FileDialog open_dialog(const std::string& input_name) {
+    return FileDialog{"TI-89, 92, or 92 Plus file to convert",
+                      {{"Lab Report", "*.89R;*.92R;*.9xR"},
+                       {"TEXT var", "*.89T;*.92T;*.9xT"},
+                       {"STR var", "*.89S;*.92S;*.9xS"}},
+                      "",
+                      input_name};
+}
+
+FileDialog save_dialog(const std::string& output_name) {
+    return FileDialog{
+        "Save As (Rich Text Format)", {{"Rich Text Format", "*.rtf"}}, "rtf", output_name};
+}
+
+// Every dialog opens after the desktop's default sound. False when the open
+// dialog was cancelled: the run ends without a word.
+bool choose_files(QuillcastOptions& options, Platform& platform) {
+    if (!options.interactive) {
+        return true;
+    }
+    if (options.input_name.empty()) {
+        platform.play_default_sound();
+        std::optional<std::string> input = platform.open_file_dialog(open_dialog(""));
+        if (!input || input->empty()) {
+            return false;
+        }
+        options.input_name = *input;
+    }
+    if (!options.output_named) {
+        platform.play_default_sound();
+        std::optional<std::string> output = platform.save_file_dialog(save_dialog(""));
+        if (output && !output->empty()) {
+            options.output_name = *output;
+            options.output_named = true;
+        }
+    }
+    return true;
+}
+
+// A cancelled font dialog leaves font 6 with an empty name.
+void choose_font(RtfSettings& rtf, Platform& platform) {
+    platform.play_default_sound();
+    std::optional<std::string> face = platform.font_dialog();
+    rtf.default_font = kExtraFontNumber;
+    rtf.extra_font_entry = rtf_font_entry(face.value_or(""));
+}
+
+// A document can be written whole although a part of it failed and said so
+// (a picture written as its reference): it is delivered, and the run fails.
+enum class Conversion { Written, WrittenWithErrors, Failed, RunEnded };
+
+bool is_written(Conversion conversion) {
+    return conversion == Conversion::Written || conversion == Conversion::WrittenWithErrors;
+}
+
+// Checks that the input is a TI-89, TI-92 or TI-92 Plus variable file and
+// writes its document to `out`.
+Conversion convert_input(std::FILE* in, std::FILE* out, const RtfSettings& rtf, Runtime& rt) {
+    const std::int32_t code = vf_calculator_code(in);
+    const unsigned model = vf_model_number(code);
+    if ((model != 89 && model != 92) || vf_format_word(in) != 1) {
+        std::fputs("Error: File type not supported.\n", rt.err);
+        return Conversion::Failed;
+    }
+    RtfWriter writer(rtf, rt);
+    if (writer.rtf_convert(code, in, out) == 1) {
+        return writer.failure_reported() ? Conversion::WrittenWithErrors : Conversion::Written;
+    }
+    return writer.run_ended() ? Conversion::RunEnded : Conversion::Failed;
+}
+
+FilePtr open_input(const std::string& input_name, std::FILE* err) {
+    FilePtr in = open_existing_file(input_name.c_str(), false);
+    if (!in) {
+        std::fprintf(err, "Error: Unable to open %s.\n", input_name.c_str());
+    }
+    return in;
+}
+
+// A named output file is replaced only by a complete document: it is written
+// beside its name and renamed over it at the end.
+Conversion write_named_document(const QuillcastOptions& options, Runtime& rt) {
+    FilePtr in = open_input(options.input_name, rt.err);
+    if (!in) {
+        return Conversion::Failed;
+    }
+    OutputFile out(options.output_name);
+    if (!out.open()) {
+        std::fprintf(rt.err, "Error: Unable to open %s.\n", options.output_name.c_str());
+        return Conversion::Failed;
+    }
+    Conversion conversion = convert_input(in.get(), out.stream(), options.rtf, rt);
+    if (is_written(conversion) && !out.commit()) {
+        std::fprintf(rt.err, "Error: Unable to write %s.\n", options.output_name.c_str());
+        return Conversion::Failed;
+    }
+    return conversion;
+}
+
+// Closes a written stream; false when any of its bytes did not reach the
+// file.
+bool close_written(FilePtr& file) {
+    std::FILE* stream = file.release();
+    bool written = std::fflush(stream) == 0 && !std::ferror(stream);
+    return std::fclose(stream) == 0 && written;
+}
+
+Conversion write_scratch_document(const QuillcastOptions& options, const ScratchFile& document,
+                                  Runtime& rt) {
+    FilePtr in = open_input(options.input_name, rt.err);
+    if (!in) {
+        return Conversion::Failed;
+    }
+    FilePtr out(document.created() ? std::fopen(document.path().c_str(), "wb") : nullptr);
+    if (!out) {
+        std::fputs("Error: Unable to open a temporary file.\n", rt.err);
+        return Conversion::Failed;
+    }
+    Conversion conversion = convert_input(in.get(), out.get(), options.rtf, rt);
+    if (!close_written(out) && is_written(conversion)) {
+        std::fputs("Error: Unable to write a temporary file.\n", rt.err);
+        return Conversion::Failed;
+    }
+    return conversion;
+}
+
+// The document on its way to the clipboard stays in a scratch file of its
+// own, which is gone when this returns. Without a document the clipboard step
+// finds the file empty and says so.
+Conversion write_clipboard_document(const QuillcastOptions& options, Runtime& rt) {
+    ScratchFile document(".rtf");
+    Conversion conversion = write_scratch_document(options, document, rt);
+    if (conversion == Conversion::RunEnded || !document.created()) {
+        return conversion == Conversion::RunEnded ? conversion : Conversion::Failed;
+    }
+    bool copied = rtf_copy_file_to_clipboard(document.path(), rt) == 1;
+    return is_written(conversion) && copied ? conversion : Conversion::Failed;
+}
+
+}  // namespace
+
+int rtf_copy_file_to_clipboard(const std::string& path, Runtime& rt) {
+    FilePtr file = open_existing_file(path.c_str(), false);
+    const long length = file ? file_size(file.get()) : -1;
+    if (length <= 0) {
+        std::fputs("Error: Unable to open file.\n", rt.err);
+        return 0;
+    }
+    std::string text(static_cast<std::size_t>(length), '\0');
+    text.resize(std::fread(text.data(), 1, text.size(), file.get()));
+    if (text.empty()) {
+        std::fputs("Error: Unable to read file.\n", rt.err);
+        return 0;
+    }
+    if (!rt.platform.clipboard_open()) {
+        std::fputs("Error: Unable to open clipboard.\n", rt.err);
+        return 0;
+    }
+    // Without emptying first: the text joins what the clipboard holds, such
+    // as the last picture of a lab report.
+    const bool set = rt.platform.clipboard_set_rich_text(text);
+    std::fputs(set ? "Rich text copied to clipboard.\n" : "Error: Unable to set clipboard data.\n",
+               rt.err);
+    rt.platform.clipboard_close();
+    return set ? 1 : 0;
+}
+
+int quillcast_main(int argc, char** argv, Runtime& rt) {
+    QuillcastOptions options;
+    CommandLine command_line = parse_command_line(argc, argv, options);
+    if (command_line != CommandLine::Run) {
+        print_usage(rt.out, kProgramName, kVersion, kUsage);
+        return command_line == CommandLine::Help ? 0 : 2;
+    }
+    if (!choose_files(options, rt.platform)) {
+        return 0;
+    }
+    std::fprintf(rt.err, "%s to %s\n", options.input_name.c_str(),
+                 options.output_named ? options.output_name.c_str() : "clipboard");
+    if (options.interactive || options.rtf.default_font == kFontFromDialog) {
+        choose_font(options.rtf, rt.platform);
+    }
+
+    if (!options.output_named) {
+        return write_clipboard_document(options, rt) == Conversion::Written ? 0 : 1;
+    }
+    Conversion conversion = write_named_document(options, rt);
+    // Only a document that was written is shown.
+    if (is_written(conversion) && options.interactive) {
+        rt.platform.open_document(options.output_name);
+    }
+    return conversion == Conversion::Written ? 0 : 1;
+}
+
+}  // namespace varkit

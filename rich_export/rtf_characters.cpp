@@ -1,0 +1,257 @@
+// Calculator characters in the document: control bytes, RTF's own special
+// characters, the calculator font's code points and the markup commands.
+#include <algorithm>
+#include <string>
+#include <utility>
+
+#include "rich_export/rtf_fields.h"
+#include "rich_export/rtf_writer.h"
+
+namespace varkit {
+namespace {
+
+// Calculator codes whose glyph sits at another code point of the calculator
+// font; every other code is drawn under its own value.
+struct FontCode {
+    std::uint8_t calculator;
+    std::uint8_t font;
+};
+
+constexpr FontCode kMovedGlyphs[] = {
+    {0x12, 0xD0}, {0x16, 0xBB}, {0x1C, 0xBC}, {0x1D, 0xBD}, {0x1E, 0xBE}, {0x1F, 0xBF},
+    {0x95, 0x96}, {0x96, 0x97}, {0x97, 0xC6}, {0xA0, 0xA1}, {0xA1, 0xA2}, {0xA2, 0xA3},
+    {0xA3, 0xA4}, {0xA4, 0xA5}, {0xA8, 0xA7}, {0xA9, 0xA8}, {0xAB, 0xD7}, {0xAC, 0xA9},
+    {0xAD, 0xAA}, {0xAF, 0xAB}, {0xB0, 0xAC}, {0xB1, 0xF7}, {0xB2, 0xAE}, {0xB3, 0xAF},
+    {0xB4, 0xB0}, {0xB5, 0xB1}, {0xB7, 0xB2}, {0xB8, 0xAD}, {0xB9, 0xB4}, {0xBA, 0xB5},
+    {0xBB, 0xDE}, {0xBC, 0xB6}, {0xBD, 0xB7}, {0xBE, 0xB8}, {0xBF, 0xB9},
+};
+
+constexpr std::array<std::uint8_t, 256> make_font_code_table() {
+    std::array<std::uint8_t, 256> table{};
+    for (std::size_t code = 0; code < table.size(); ++code) {
+        table[code] = static_cast<std::uint8_t>(code);
+    }
+    for (const FontCode& moved : kMovedGlyphs) {
+        table[moved.calculator] = moved.font;
+    }
+    return table;
+}
+
+constexpr std::array<std::uint8_t, 256> font_code_table = make_font_code_table();
+
+// The code points that the table gives to other characters: these
+// characters themselves are drawn from Courier New.
+constexpr std::uint8_t kSecondFontSet[] = {0xA5, 0xA7, 0xAA, 0xAE, 0xB6,
+                                           0xC6, 0xD0, 0xD7, 0xDE, 0xF7};
+
+constexpr char kUpperHex[] = "0123456789ABCDEF";
+constexpr char kLowerHex[] = "0123456789abcdef";
+
+// A font size operand: "0" to "9" and "A" to "F" (either case) give 0 to 15.
+int font_size_value(int operand) {
+    int value = operand - '0';
+    if (value > 9) {
+        value -= 7;
+    }
+    if (value > 15) {
+        value -= 32;
+    }
+    return value;
+}
+
+// The letter or operand byte of a markup command. The text's terminator is
+// never taken for one: it is left for the text to end at, so a command cut
+// short by the end of the text writes nothing and reads no further.
+int read_command_byte(std::FILE* in) {
+    int byte = std::fgetc(in);
+    if (byte == 0) {
+        std::fseek(in, -1, SEEK_CUR);
+        return EOF;
+    }
+    return byte;
+}
+
+// A toggle letter writes its "on" word when its toggle is off, else its
+// "off" word. Each letter has a toggle of its own, also where two share a
+// word.
+struct MarkupToggle {
+    char letter;
+    const char* on;
+    const char* off;
+};
+
+constexpr MarkupToggle kToggles[] = {
+    {'b', "\\b ", "\\b0 "},
+    {'i', "\\i ", "\\i0 "},
+    {'C', "\\caps ", "\\caps0 "},
+    {'c', "\\scaps ", "\\scaps0 "},
+    {'d', "\\deleted ", "\\deleted0 "},
+    {'v', "\\v ", "\\v0 "},
+    {'o', "\\outl ", "\\outl0 "},
+    {'h', "\\shad ", "\\shad0 "},
+    {'k', "\\strike ", "\\strike0 "},
+    {'s', "\\sub ", "\\nosupersub "},
+    {'S', "\\super ", "\\nosupersub "},
+    {'u', "\\ulw ", "\\ul0 "},
+    {'U', "\\ul ", "\\ul0 "},
+    {'l', "\\ql ", "\\pard "},
+    {'m', "\\qc ", "\\pard "},
+    {'r', "\\qr ", "\\pard "},
+    {'j', "\\qj ", "\\pard "},
+    {'E', "\\embo ", "\\plain "},
+    {'e', "\\impr ", "\\plain "},
+};
+
+const MarkupToggle* find_toggle(int letter) {
+    for (const MarkupToggle& toggle : kToggles) {
+        if (toggle.letter == letter) {
+            return &toggle;
+        }
+    }
+    return nullptr;
+}
+
+constexpr std::pair<char, const char*> kWordCommands[] = {
+    {'-', "\\emdash "},
+    {'T', "\\chtime "},
+    {'t', "\\tab "},
+};
+
+}  // namespace
+
+std::uint8_t rtf_font_code(std::uint8_t calculator_code) {
+    return font_code_table[calculator_code];
+}
+
+bool rtf_in_second_font(std::uint8_t calculator_code) {
+    return std::find(std::begin(kSecondFontSet), std::end(kSecondFontSet), calculator_code) !=
+           std::end(kSecondFontSet);
+}
+
+std::string rtf_escape_text(std::string_view text) {
+    std::string escaped;
+    for (char c : text) {
+        auto byte = static_cast<unsigned char>(c);
+        if (c == '\\' || c == '{' || c == '}') {
+            escaped += '\\';
+            escaped += c;
+        } else if (byte < 0x20 || byte > 0x7E) {
+            escaped += "\\'";
+            escaped += kLowerHex[byte >> 4];
+            escaped += kLowerHex[byte & 0xF];
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+std::string rtf_font_entry(std::string_view face_name) {
+    return "{\\f" + std::to_string(kExtraFontNumber) + "\\fnil\\fcharset0\\fprq2 " +
+           rtf_escape_text(face_name) + ";}";
+}
+
+int RtfWriter::rtf_emit_char(int code, std::FILE* in, std::FILE* out) {
+    switch (code) {
+        case '\t':
+            rtf_write(out, "\\tab ");
+            return 1;
+        case '\f':
+            write_page_break(out);
+            return 1;
+        case '\\':
+            rtf_write(out, "\\\\");
+            return 1;
+        case '{':
+            rtf_write(out, "\\{");
+            return 1;
+        case '}':
+            rtf_write(out, "\\}");
+            return 1;
+        case kMarkupCommand:
+            write_markup(in, out);
+            return 1;
+        default:
+            break;
+    }
+    if (code >= 0x80) {
+        write_high_char(static_cast<std::uint8_t>(code), out);
+    } else if (code >= 0x20) {
+        rtf_put(code, out);
+    } else if (code == 0x12 || code == 0x16 || code >= 0x1C) {
+        // Six control codes are calculator symbols with a glyph of their own.
+        rtf_put(font_code_table[code], out);
+    } else {
+        // The other control codes show as a backslash and two digits.
+        rtf_write(out, "\\\\");
+        rtf_put('0' + code / 10, out);
+        rtf_put('0' + code % 10, out);
+    }
+    return 1;
+}
+
+// Each such character stands in a run group of its own, in the calculator
+// font or Courier New, whatever font the text around it uses.
+void RtfWriter::write_high_char(std::uint8_t code, std::FILE* out) {
+    rtf_close_run(out);
+    rtf_write(out, rtf_in_second_font(code) ? "\\f1 " : "\\f0 ");
+    rtf_write(out, "\\'");
+    std::uint8_t font_code = font_code_table[code];
+    rtf_put(kUpperHex[font_code >> 4], out);
+    rtf_put(kUpperHex[font_code & 0xF], out);
+    rtf_close_run(out);
+}
+
+// A letter the writer does not know, and the end of the text in its place,
+// write nothing.
+void RtfWriter::write_markup(std::FILE* in, std::FILE* out) {
+    int letter = read_command_byte(in);
+    if (letter == EOF) {
+        return;
+    }
+    if (const MarkupToggle* toggle = find_toggle(letter)) {
+        bool& on = format_toggles_[static_cast<unsigned char>(letter)];
+        rtf_write(out, on ? toggle->off : toggle->on);
+        on = !on;
+        return;
+    }
+    for (const auto& [word_letter, word] : kWordCommands) {
+        if (word_letter == letter) {
+            rtf_write(out, word);
+            return;
+        }
+    }
+    if (letter == 'n') {
+        rtf_close_run(out);
+        return;
+    }
+    write_operand_markup(letter, in, out);
+}
+
+void RtfWriter::write_operand_markup(int letter, std::FILE* in, std::FILE* out) {
+    if (letter != 'D' && letter != 'f' && letter != 'p') {
+        return;
+    }
+    int operand = read_command_byte(in);
+    if (operand == EOF) {
+        return;
+    }
+    if (letter == 'D') {
+        static constexpr const char* kDates[] = {"\\chdate ", "\\chdpa ", "\\chdpl "};
+        if (operand >= '1' && operand <= '3') {
+            rtf_write(out, kDates[operand - '1']);
+        }
+    } else if (letter == 'f') {
+        if (operand == 'd' || operand == 'D') {
+            rtf_write(out, "\\plain ");
+        } else {
+            rtf_write(out, "\\f");
+            rtf_put(operand, out);
+            rtf_put(' ', out);
+        }
+    } else {
+        rtf_write(out, "\\fs%s ", std::to_string(4 * font_size_value(operand) + 12));
+    }
+}
+
+}  // namespace varkit

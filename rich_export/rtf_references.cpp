@@ -1,0 +1,149 @@
+// Lab report references: a "P" line names a STR or PIC of the report's own
+// file, by folder\name or by name alone, and that variable is written into
+// the document in the line's place.
+#include <string>
+
+#include "rich_export/rtf_fields.h"
+#include "rich_export/rtf_writer.h"
+#include "varfile/varfile.h"
+
+namespace varkit {
+namespace {
+
+// Names and folders are compared over at most 8 characters, without regard
+// to the case of their letters, as the calculator compares them.
+char fold_case(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool same_name(std::string_view a, std::string_view b) {
+    a = a.substr(0, kNameWidth);
+    b = b.substr(0, kNameWidth);
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (fold_case(a[i]) != fold_case(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+struct ReferenceText {
+    std::string folder;
+    std::string name;
+    bool has_name_part = false;  // a backslash stood in the line
+    long end_at = 0;             // the byte that ended the line
+};
+
+// Reads the rest of a "P" line up to its 0x0D, a zero byte or the end of the
+// file. Spaces are dropped wherever they stand; a backslash starts the name
+// part, afresh each time; each part keeps its first 8 characters.
+ReferenceText read_reference_text(std::FILE* in) {
+    ReferenceText text;
+    for (;;) {
+        long at = std::ftell(in);
+        int c = std::fgetc(in);
+        if (c == EOF || c == 0 || c == '\r') {
+            text.end_at = at;
+            return text;
+        }
+        if (c == ' ') {
+            continue;
+        }
+        if (c == '\\') {
+            text.has_name_part = true;
+            text.name.clear();
+            continue;
+        }
+        std::string& part = text.has_name_part ? text.name : text.folder;
+        if (part.size() < kNameWidth) {
+            part += static_cast<char>(c);
+        }
+    }
+}
+
+}  // namespace
+
+RtfReference RtfWriter::rtf_resolve_reference(std::FILE* in, std::string_view folder,
+                                              std::string_view name) {
+    FileHeader header;
+    vf_read_file_header(&header, in);
+    current_folder_ = field_text(header.folder);
+    // An entry's data offset is the value before its name: the header's for
+    // the first entry, the previous entry's trailing value for the others.
+    std::uint32_t data_offset = header.data_offset;
+    vf_seek(kNameOffset, in);
+    for (unsigned index = 0; index < header.entry_count; ++index) {
+        EntryRecord entry;
+        if (vf_read_entry(&entry, in) != 1) {
+            break;
+        }
+        if (entry.type_code == kTypeFolder) {
+            current_folder_ = field_text(entry.name);
+        } else if (same_name(field_text(entry.name), name) && same_name(current_folder_, folder)) {
+            return RtfReference{true, entry.type_code, data_offset, entry.next_offset};
+        }
+        data_offset = entry.next_offset;
+    }
+    return RtfReference{};
+}
+
+void RtfWriter::write_reference(std::FILE* in, std::FILE* out) {
+    rtf_close_run(out);
+    ReferenceText text = read_reference_text(in);
+    // A name alone lies in the current folder.
+    std::string folder = text.has_name_part ? text.folder : current_folder_;
+    std::string name = text.has_name_part ? text.name : text.folder;
+    std::fseek(in, text.end_at, SEEK_SET);
+
+    RtfReference reference = rtf_resolve_reference(in, folder, name);
+    bool embedded = reference.found && embed_reference(reference, in, out);
+    if (run_ended_) {
+        return;
+    }
+    if (!embedded) {
+        rtf_write(out, "P:");
+        rtf_write(out, "%s", rtf_escape_text(folder) + "\\\\" + rtf_escape_text(name) + "\n");
+    }
+    // The body goes on with the byte that ended the line.
+    std::fseek(in, text.end_at, SEEK_SET);
+}
+
+bool RtfWriter::embed_reference(const RtfReference& reference, std::FILE* in, std::FILE* out) {
+    vf_seek(static_cast<long>(reference.data_offset) + kFirstDataByte, in);
+    switch (reference.type_code) {
+        case kTypeString:
+            return rtf_embed_string(in, out,
+                                    static_cast<long long>(reference.end_offset) -
+                                        static_cast<long long>(reference.data_offset)) == 1;
+        case kTypePicture:
+            return rtf_embed_picture(in, out) == 1;
+        default:
+            return false;
+    }
+}
+
+int RtfWriter::rtf_embed_string(std::FILE* in, std::FILE* out, long long byte_limit) {
+    rtf_write(out, "\n\\sect\\sbknone ");
+    section_pending_ = true;
+    if (settings_.keep_colons) {
+        rtf_write(out, " :");
+    }
+    long long taken = 0;
+    if (std::fgetc(in) == 0) {  // a STR's leading zero
+        for (;;) {
+            int c = std::fgetc(in);
+            if (c == EOF || c == 0 || taken >= byte_limit) {
+                break;
+            }
+            ++taken;
+            rtf_emit_char(c, in, out);
+        }
+    }
+    rtf_close_run(out);
+    return taken > 0 ? 1 : 0;
+}
+
+}  // namespace varkit
