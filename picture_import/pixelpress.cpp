@@ -60,34 +60,11 @@ void print_pixelpress_usage(std::FILE* out) {
     print_usage(out, "Pixelpress", "v1.0", text.c_str());
 }
 
-// The calculator family by the output's extension, looked for with case in
-// the file's own name, the TI-92 Plus first: "old.9xi.bak" is a TI-92 Plus
-// picture.
-const char* signature_for(const std::string& ti_path) {
-    std::string_view name = path_base_name(ti_path);
-    if (name.find(".9xi") != std::string_view::npos) {
-        return "**TI92P*";
-    }
-    if (name.find(".92i") != std::string_view::npos) {
-        return "**TI92**";
-    }
-    if (name.find(".89i") != std::string_view::npos) {
-        return "**TI89**";
-    }
-    return nullptr;
-}
-
 VarHeader picture_header(const char* signature, std::size_t row_bytes_total,
                          const Settings& settings) {
-    VarHeader header;
-    std::copy_n(signature, header.signature.size(), header.signature.begin());
-    header.format_word = 1;
-    header.entry_count = 1;
-    header.data_offset = kSingleFileDataOffset;
-    header.type_code = kTypePicture;
-    header.data_length = static_cast<std::uint16_t>(kPictureDataOverhead + row_bytes_total);
-    header.file_size = static_cast<std::uint32_t>(header.data_length + kFileOverhead);
-    header.marker = kHeaderMarker;
+    VarHeader header =
+        new_variable_header(signature, kTypePicture,
+                            static_cast<std::uint16_t>(kPictureDataOverhead + row_bytes_total));
     fill_header_names(header, settings.naming,
                       settings.from_file ? settings.bmp_path.c_str() : nullptr, settings.ti_path);
     return header;
@@ -96,12 +73,8 @@ VarHeader picture_header(const char* signature, std::size_t row_bytes_total,
 // Header, size words, rows, tag, then the checksum read back from the file.
 bool write_picture_file(std::FILE* file, const VarHeader& header, const Dimensions& size,
                         const std::vector<std::uint8_t>& rows) {
-    if (vf_write_header(&header, file) != 1 || vf_write_picture(size, rows, file) != 1) {
-        return false;
-    }
-    unsigned checksum = vf_compute_checksum(file);
-    return std::fseek(file, 0, SEEK_END) == 0 &&
-           vf_write_checksum(static_cast<std::uint16_t>(checksum), file) == 1;
+    return vf_write_header(&header, file) == 1 && vf_write_picture(size, rows, file) == 1 &&
+           append_checksum(file);
 }
 
 // The whole course from an open bitmap: check, read, write. `source` names
@@ -118,7 +91,7 @@ int import_bitmap(std::FILE* bmp, const char* source, const Settings& settings, 
             std::fprintf(rt.err, "Error: %s is not a 239x103 or less monochrome bitmap.\n", source);
             return 1;
     }
-    const char* signature = signature_for(settings.ti_path);
+    const char* signature = signature_for_file_name(settings.ti_path, "i");
     if (signature == nullptr) {
         std::fputs("Error: File type not supported.\n", rt.err);
         return 1;

@@ -63,23 +63,6 @@ CommandLine parse_command_line(int argc, char** argv, Options& options, std::FIL
     return CommandLine::Run;
 }
 
-// The calculator the output name asks for: ".9x" TI-92 Plus, then ".92"
-// TI-92, then ".89" TI-89, anywhere in the file's own name (a folder called
-// "old.92" does not choose the calculator), case-sensitive.
-const char* signature_for(std::string_view output_path) {
-    std::string_view name = path_base_name(output_path);
-    if (name.find(".9x") != std::string_view::npos) {
-        return "**TI92P*";
-    }
-    if (name.find(".92") != std::string_view::npos) {
-        return "**TI92**";
-    }
-    if (name.find(".89") != std::string_view::npos) {
-        return "**TI89**";
-    }
-    return nullptr;
-}
-
 // The last character of the output name, in either case: t TEXT, s STR.
 std::optional<TextLayout> layout_for(std::string_view output_path) {
     char last = output_path.empty() ? '\0' : output_path.back();
@@ -133,15 +116,8 @@ std::optional<std::string> read_text(std::FILE* text_file, const Options& option
 
 VarHeader new_header(const char* signature, TextLayout layout, std::size_t data_length,
                      const Options& options) {
-    VarHeader header;
-    std::copy_n(signature, header.signature.size(), header.signature.data());
-    header.format_word = 1;
-    header.entry_count = 1;
-    header.data_offset = kSingleFileDataOffset;
-    header.type_code = type_code_of(layout);
-    header.file_size = static_cast<std::uint32_t>(data_length + kFileOverhead);
-    header.marker = kHeaderMarker;
-    header.data_length = static_cast<std::uint16_t>(data_length);
+    VarHeader header = new_variable_header(signature, type_code_of(layout),
+                                           static_cast<std::uint16_t>(data_length));
     const char* input_name = options.text_file ? options.text_file->c_str() : nullptr;
     fill_header_names(header, options.naming, input_name, *options.output_file);
     return header;
@@ -150,12 +126,8 @@ VarHeader new_header(const char* signature, TextLayout layout, std::size_t data_
 // Header, data, then the checksum over what was written, appended at the end.
 bool write_variable(const VarHeader& header, const std::vector<std::uint8_t>& data,
                     std::FILE* file) {
-    if (vf_write_header(&header, file) != 1 ||
-        std::fwrite(data.data(), 1, data.size(), file) != data.size()) {
-        return false;
-    }
-    auto checksum = static_cast<std::uint16_t>(vf_compute_checksum(file));
-    return std::fseek(file, 0, SEEK_END) == 0 && vf_write_checksum(checksum, file) == 1;
+    return vf_write_header(&header, file) == 1 &&
+           std::fwrite(data.data(), 1, data.size(), file) == data.size() && append_checksum(file);
 }
 
 bool write_variable_file(const char* signature, TextLayout layout, const std::string& text,
@@ -180,7 +152,7 @@ bool write_variable_file(const char* signature, TextLayout layout, const std::st
 // file. Nothing is written unless the whole variable fits.
 bool build_variable_file(std::FILE* text_file, const Options& options, Runtime& rt) {
     std::string_view output_path = *options.output_file;
-    const char* signature = signature_for(output_path);
+    const char* signature = signature_for_file_name(output_path, "");
     if (signature == nullptr) {
         std::fputs("Error: File type not supported.\n", rt.err);
         return false;

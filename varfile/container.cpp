@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "varfile/byte_order.h"
 
@@ -299,6 +300,44 @@ int vf_write_checksum(std::uint16_t checksum, std::FILE* stream) {
     std::uint8_t bytes[2];
     write_le16(bytes, checksum);
     return write_record(bytes, sizeof bytes, stream);
+}
+
+const char* signature_for_file_name(std::string_view path, std::string_view type_letters) {
+    struct Prefix {
+        const char* extension;
+        const char* signature;
+    };
+    static constexpr Prefix kPrefixes[] = {
+        {".9x", "**TI92P*"}, {".92", "**TI92**"}, {".89", "**TI89**"}};
+    std::size_t slash = path.find_last_of("/\\");
+    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    for (const Prefix& prefix : kPrefixes) {
+        std::string extension = std::string(prefix.extension) + std::string(type_letters);
+        if (name.find(extension) != std::string_view::npos) {
+            return prefix.signature;
+        }
+    }
+    return nullptr;
+}
+
+VarHeader new_variable_header(const char* signature, std::uint8_t type_code,
+                              std::uint16_t data_length) {
+    VarHeader header;
+    std::copy_n(signature, std::min(std::strlen(signature), header.signature.size()),
+                header.signature.begin());
+    header.format_word = 1;
+    header.entry_count = 1;
+    header.data_offset = kSingleFileDataOffset;
+    header.type_code = type_code;
+    header.data_length = data_length;
+    header.file_size = static_cast<std::uint32_t>(data_length + kFileOverhead);
+    header.marker = kHeaderMarker;
+    return header;
+}
+
+bool append_checksum(std::FILE* stream) {
+    auto checksum = static_cast<std::uint16_t>(vf_compute_checksum(stream));
+    return std::fseek(stream, 0, SEEK_END) == 0 && vf_write_checksum(checksum, stream) == 1;
 }
 
 const char* vf_type_name(unsigned type_code) {

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
 
 namespace varkit {
 
@@ -120,6 +121,24 @@ unsigned vf_data_length(std::FILE* stream);
 unsigned vf_stored_checksum(std::FILE* stream);
 unsigned vf_compute_checksum(std::FILE* stream);
 int vf_write_checksum(std::uint16_t checksum, std::FILE* stream);
+
+// ---- New files ----------------------------------------------------------
+
+// The signature a new file's name asks for: ".9x" (TI-92 Plus), ".92" (TI-92)
+// or ".89" (TI-89), each followed by `type_letters`, searched in that order as
+// case-sensitive substrings of the file's own name (not of its folders);
+// nullptr when none occurs.
+const char* signature_for_file_name(std::string_view path, std::string_view type_letters);
+
+// A single-variable header with everything but the names filled: signature,
+// format word 1, one entry at offset 82, the type, the data length and the
+// file size it makes, the marker.
+VarHeader new_variable_header(const char* signature, std::uint8_t type_code,
+                              std::uint16_t data_length);
+
+// Computes the checksum of a file whose header and data are written and
+// appends it at the end. False when it cannot be written.
+bool append_checksum(std::FILE* stream);
 
 // The model number of a calculator code: 89 or 92 for the files this suite
 // reads and writes.

@@ -239,3 +239,36 @@ TEST(TypeNames, NamesTheTableAndNothingBeyond) {
 
 }  // namespace
 }  // namespace varkit
+
+namespace varkit {
+namespace {
+
+TEST(NewFiles, SignatureFromTheFileNameAlone) {
+    EXPECT_STREQ(signature_for_file_name("a.92i.9xi", "i"), "**TI92P*");
+    EXPECT_STREQ(signature_for_file_name("old.9xi.bak", "i"), "**TI92P*");
+    EXPECT_STREQ(signature_for_file_name("C:\\calc\\pic.92i", "i"), "**TI92**");
+    EXPECT_STREQ(signature_for_file_name("old.92/notes.89t", ""), "**TI89**");
+    EXPECT_EQ(signature_for_file_name("pic.9XI", "i"), nullptr) << "case counts";
+    EXPECT_EQ(signature_for_file_name("pic.9xt", "i"), nullptr);
+    EXPECT_EQ(signature_for_file_name("", ""), nullptr);
+}
+
+TEST(NewFiles, HeaderAndChecksumMakeASoundFile) {
+    testing::VariableFileSpec spec;
+    spec.signature = "**TI92P*";
+    spec.folder = "";
+    spec.name = "";
+    spec.type_code = kTypeString;
+    spec.data = {0x00, 'h', 'i', 0x00, 0x2D};
+    Bytes expected = make_variable_file(spec);
+
+    VarHeader header = new_variable_header("**TI92P*", kTypeString, 5);
+    FilePtr file(std::tmpfile());
+    ASSERT_EQ(vf_write_header(&header, file.get()), 1);
+    std::fwrite(spec.data.data(), 1, spec.data.size(), file.get());
+    ASSERT_TRUE(append_checksum(file.get()));
+    EXPECT_EQ(contents_of(file.get()), expected);
+}
+
+}  // namespace
+}  // namespace varkit
