@@ -15,7 +15,7 @@
 
 #include "platform/desktop/dialogs.h"
 #include "platform/desktop/shell.h"
-#include "tests/platform/env_override.h"
+#include "tests/support/env_override.h"
 #include "tests/support/test_files.h"
 
 namespace varkit::testing {

@@ -15,7 +15,7 @@
 
 #include "platform/desktop_platform.h"
 #include "platform/dib.h"
-#include "tests/platform/env_override.h"
+#include "tests/support/env_override.h"
 #include "tests/support/test_files.h"
 
 extern char** environ;

@@ -11,7 +11,9 @@
 
 #include "tests/rich/rich_files.h"
 #include "tests/support/program_run.h"
+#include "tests/support/tool_run.h"
 #include "tests/support/variable_files.h"
+#include "tests/support/xvfb_server.h"
 
 namespace varkit::testing {
 namespace {
@@ -118,10 +120,6 @@ class QuillcastEndToEnd : public ::testing::Test {
     TempDir dir;
 };
 
-bool have(const char* tool) {
-    return run_command({"sh", "-c", std::string("command -v ") + tool}).status == 0;
-}
-
 TEST_F(QuillcastEndToEnd, OneArgumentGoesToTheClipboardAndLeavesNoFile) {
     write_file(work("lab.9xr"), lab_report());
     // A user's files of the names the first design used are never touched.
@@ -153,36 +151,28 @@ TEST_F(QuillcastEndToEnd, OneArgumentGoesToTheClipboardAndLeavesNoFile) {
 // On a real X display (Xvfb): the document joins the report's picture on the
 // desktop clipboard, where an independent client (xclip) finds both.
 TEST_F(QuillcastEndToEnd, TheDesktopClipboardHoldsTheDocumentBesideThePicture) {
-    if (!have("xvfb-run") || !have("xclip")) {
-        ADD_FAILURE() << "no X server for tests: xvfb-run (xvfb) and xclip";
+    if (!tool_exists("Xvfb") || !tool_exists("xclip")) {
+        ADD_FAILURE() << "no X server for tests: Xvfb (xvfb) and xclip";
         return;
     }
+    XvfbServer server;
+    ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
     write_file(work("lab.9xr"), lab_report());
-    const char* script =
-        "\"$1\" \"$2\" || exit $?\n"
-        "xclip -selection clipboard -t TARGETS -o > \"$3/targets\"\n"
-        "xclip -selection clipboard -t text/rtf -o > \"$3/clipboard.rtf\"\n"
-        "xclip -selection clipboard -t image/bmp -o > \"$3/clipboard.bmp\"\n";
-    // Each try starts its own server on a display number of its own; a clash
-    // with a server another test started at the same moment is tried again.
-    ProgramResult result;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        const std::string display = std::to_string(300 + (getpid() * 7 + attempt * 131) % 600);
-        result =
-            run_command({"xvfb-run", "-a", "-n", display, "-s", "-nolisten tcp", "sh", "-c", script,
-                         "sh", executable_path("Quillcast"), work("lab.9xr"), dir.file("read")},
-                        {"VARKIT_CLIPBOARD=x11", "TMPDIR=" + dir.file("scratch"), "LC_ALL=C"});
-        if (result.err.find("Xvfb failed to start") == std::string::npos) {
-            break;
-        }
-    }
+    const std::vector<std::string> env = {"DISPLAY=" + server.display(), "VARKIT_CLIPBOARD=x11",
+                                          "TMPDIR=" + dir.file("scratch"), "LC_ALL=C"};
+    ProgramResult result = run_executable("Quillcast", {work("lab.9xr")}, env);
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_NE(result.err.find("Rich text copied to clipboard.\n"), std::string::npos);
-    const Bytes listed = read_file(dir.file("read/targets"));
-    std::vector<std::string> targets = lines_of(std::string(listed.begin(), listed.end()));
+    auto xclip = [&](const char* target) {
+        return run_command({"xclip", "-selection", "clipboard", "-t", target, "-o"}, env).out;
+    };
+    std::vector<std::string> targets = lines_of(xclip("TARGETS"));
     for (const char* target : {"text/rtf", "Rich Text Format", "image/bmp"}) {
         EXPECT_NE(std::find(targets.begin(), targets.end(), target), targets.end()) << target;
     }
+    std::filesystem::create_directories(dir.file("read"));
+    write_file(dir.file("read/clipboard.rtf"), xclip("text/rtf"));
+    write_file(dir.file("read/clipboard.bmp"), xclip("image/bmp"));
     ProgramResult named = run({"lab.9xr", "lab.rtf"});
     ASSERT_EQ(named.status, 0);
     EXPECT_EQ(read_file(dir.file("read/clipboard.rtf")), read_file(work("lab.rtf")));
@@ -222,7 +212,7 @@ TEST_F(QuillcastEndToEnd, FailuresAndUsage) {
 
 // Every kind of document, made by the program and read by real readers.
 TEST_F(QuillcastEndToEnd, RealReadersSeeTheTextAndThePictures) {
-    if (!have("soffice") || !have("unrtf")) {
+    if (!tool_exists("soffice") || !tool_exists("unrtf")) {
         ADD_FAILURE() << "no RTF reader: soffice (libreoffice-writer-nogui) and unrtf";
         return;
     }
@@ -290,7 +280,7 @@ TEST_F(QuillcastEndToEnd, TheExampleLabReport) {
 
     ProgramResult result = run({examples + "/pendulum.9xr", "pendulum.rtf"});
     ASSERT_EQ(result.status, 0) << result.err;
-    if (!have("soffice")) {
+    if (!tool_exists("soffice")) {
         ADD_FAILURE() << "no RTF reader: soffice (libreoffice-writer-nogui)";
         return;
     }
@@ -305,7 +295,7 @@ TEST_F(QuillcastEndToEnd, TheExampleLabReport) {
 
 // Real calculator files, where the samples are at hand.
 TEST_F(QuillcastEndToEnd, SampleTextsAndStrings) {
-    if (!have("unrtf")) {
+    if (!tool_exists("unrtf")) {
         ADD_FAILURE() << "no RTF reader: unrtf";
         return;
     }

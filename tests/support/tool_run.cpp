@@ -1,4 +1,4 @@
-#include "tests/platform/tool_run.h"
+#include "tests/support/tool_run.h"
 
 #include <fcntl.h>
 #include <poll.h>
