@@ -121,7 +121,8 @@ exec {display_fd}<&-
 export DISPLAY=:$display
 x11_runs=$((runs / 3))
 (
-    export VARKIT_CLIPBOARD=x11
+    # The display decides, as on a desktop: the X11 clipboard.
+    unset VARKIT_CLIPBOARD
     ours_text="$bin/Plaincast $inputs/notes.9xt && $bin/Plainpress x11.9xt"
     xclip_text="xclip -selection clipboard -i $inputs/notes.txt && xclip -selection clipboard -o > x11.txt"
     ours_bitmap="$bin/Pixelcast $inputs/screen.9xi && $bin/Pixelpress x11.9xi"

@@ -4,7 +4,6 @@
 // copied into the document as hexadecimal DIB data.
 #include <array>
 #include <optional>
-#include <string>
 
 #include "picture_export/clip_dib.h"
 #include "platform/dib.h"
@@ -45,22 +44,25 @@ std::optional<DeviceBitmap> read_picture_bitmap(std::FILE* in) {
 // the rest of the file 32 bytes a line. The file is read and the text written
 // a block at a time.
 void write_hex_data(std::FILE* bmp, std::FILE* out) {
-    std::array<std::uint8_t, 4096> block;
-    std::string hex;
+    constexpr std::size_t kBlock = 4096;
+    std::array<std::uint8_t, kBlock> block;
+    // Two digits a byte and at most one line end for every 32 bytes, plus
+    // the line end of the headers.
+    std::array<char, 2 * kBlock + kBlock / kHexBytesPerLine + 2> hex;
     std::size_t count = 0;  // bytes of the file written so far
     for (std::size_t got; (got = std::fread(block.data(), 1, block.size(), bmp)) > 0;) {
-        hex.clear();
+        char* next = hex.data();
         for (std::size_t i = 0; i < got; ++i) {
-            hex += kLowerHex[block[i] >> 4];
-            hex += kLowerHex[block[i] & 0xF];
+            *next++ = kLowerHex[block[i] >> 4];
+            *next++ = kLowerHex[block[i] & 0xF];
             ++count;
             if (count == kHeaderAndColoursSize ||
                 (count > kHeaderAndColoursSize &&
                  (count - kHeaderAndColoursSize) % kHexBytesPerLine == 0)) {
-                hex += '\n';
+                *next++ = '\n';
             }
         }
-        std::fwrite(hex.data(), 1, hex.size(), out);
+        std::fwrite(hex.data(), 1, static_cast<std::size_t>(next - hex.data()), out);
     }
     // A file that ends within the headers still ends their line.
     if (count < kHeaderAndColoursSize) {
