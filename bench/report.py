@@ -68,7 +68,9 @@ def timing(entry):
 
 def machine():
     commit = command_output("git", "rev-parse", "--short", "HEAD")
-    if command_output("git", "status", "--porcelain", "--untracked-files=no"):
+    # This file itself is being rewritten while the report is made.
+    if command_output("git", "status", "--porcelain", "--untracked-files=no", "--", ".",
+                      ":!bench/RESULTS.md"):
         commit += " (with uncommitted changes)"
     compiler = command_output("c++", "--version").splitlines()[0]
     print("## Machine and run\n")
