@@ -1,5 +1,6 @@
 #include "info/summaries.h"
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -202,27 +203,27 @@ void print_text_summary(std::FILE* file, std::FILE* out) {
     std::fprintf(out, "Cursor pos:  %d\n", read_be16(cursor));
 
     // Each line after the first opens with its line-start byte just after the
-    // carriage return that ends the line before it.
+    // carriage return that ends the line before it; that byte is never taken
+    // for a carriage return or the end tag itself. The text is read a block at
+    // a time, up to the end tag 0xE0 or the end of the file.
     int line_breaks = 0, commands = 0, print_objects = 0, page_breaks = 0;
-    for (int c = std::fgetc(file); c != EOF && c != 0xE0; c = std::fgetc(file)) {
-        if (c != 0x0D) {
-            continue;
-        }
-        switch (std::fgetc(file)) {
-            case 0x0C:
-                ++page_breaks;
-                break;
-            case ' ':
-                ++line_breaks;
-                break;
-            case 'C':
-                ++commands;
-                break;
-            case 'P':
-                ++print_objects;
-                break;
-            default:
-                break;
+    bool line_start_next = false;
+    std::array<std::uint8_t, 4096> block;
+    for (bool ended = false; !ended;) {
+        std::size_t got = std::fread(block.data(), 1, block.size(), file);
+        ended = got == 0;
+        for (std::size_t i = 0; i < got && !ended; ++i) {
+            std::uint8_t c = block[i];
+            if (!line_start_next) {
+                ended = c == 0xE0;
+                line_start_next = c == 0x0D;
+                continue;
+            }
+            line_start_next = false;
+            page_breaks += c == 0x0C;
+            line_breaks += c == ' ';
+            commands += c == 'C';
+            print_objects += c == 'P';
         }
     }
     if (line_breaks != 0)

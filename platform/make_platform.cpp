@@ -22,8 +22,15 @@ std::unique_ptr<Clipboard> choose_clipboard() {
     if (forced == "none") {
         return std::make_unique<NoneClipboard>();
     }
-    if (forced == "x11" || (forced != "files" && x11::display_available())) {
+    if (forced == "x11") {
         return std::make_unique<x11::X11Clipboard>(default_clipboard_folder());
+    }
+    // The connection that finds the display is the one the clipboard uses.
+    if (forced != "files") {
+        if (auto display = x11::XcbLink::connect()) {
+            return std::make_unique<x11::X11Clipboard>(default_clipboard_folder(),
+                                                       std::move(display));
+        }
     }
     return std::make_unique<FilesClipboard>(default_clipboard_folder());
 }

@@ -152,6 +152,12 @@ std::string rtf_font_entry(std::string_view face_name) {
 }
 
 int RtfWriter::rtf_emit_char(int code, std::FILE* in, std::FILE* out) {
+    // Most characters of a text are printable ASCII other than RTF's own
+    // special characters: they go into the document as they are.
+    if (code >= 0x20 && code < kMarkupCommand && code != '\\' && code != '{' && code != '}') {
+        rtf_put(code, out);
+        return 1;
+    }
     switch (code) {
         case '\t':
             rtf_write(out, "\\tab ");

@@ -2,6 +2,7 @@
 // device bitmap, passes through the clipboard, comes back in its
 // device-independent form by way of the clipboard-to-BMP writer, and is
 // copied into the document as hexadecimal DIB data.
+#include <array>
 #include <optional>
 
 #include "picture_export/clip_dib.h"
@@ -17,11 +18,6 @@ namespace {
 constexpr std::size_t kHeaderAndColoursSize = 48;
 constexpr std::size_t kHexBytesPerLine = 32;
 constexpr char kLowerHex[] = "0123456789abcdef";
-
-void put_hex(int byte, std::FILE* out) {
-    std::fputc(kLowerHex[(byte >> 4) & 0xF], out);
-    std::fputc(kLowerHex[byte & 0xF], out);
-}
 
 // The picture's rows as the bits of a monochrome device bitmap, or nothing
 // when the file ends before its last row.
@@ -45,18 +41,32 @@ std::optional<DeviceBitmap> read_picture_bitmap(std::FILE* in) {
 }
 
 // The hexadecimal DIB: information header and colour table on one line, then
-// the rest of the file 32 bytes a line.
+// the rest of the file 32 bytes a line. The file is read and the text written
+// a block at a time.
 void write_hex_data(std::FILE* bmp, std::FILE* out) {
-    int byte = 0;
-    for (std::size_t i = 0; i < kHeaderAndColoursSize && (byte = std::fgetc(bmp)) != EOF; ++i) {
-        put_hex(byte, out);
-    }
-    std::fputc('\n', out);
-    for (std::size_t count = 1; (byte = std::fgetc(bmp)) != EOF; ++count) {
-        put_hex(byte, out);
-        if (count % kHexBytesPerLine == 0) {
-            std::fputc('\n', out);
+    constexpr std::size_t kBlock = 4096;
+    std::array<std::uint8_t, kBlock> block;
+    // Two digits a byte and at most one line end for every 32 bytes, plus
+    // the line end of the headers.
+    std::array<char, 2 * kBlock + kBlock / kHexBytesPerLine + 2> hex;
+    std::size_t count = 0;  // bytes of the file written so far
+    for (std::size_t got; (got = std::fread(block.data(), 1, block.size(), bmp)) > 0;) {
+        char* next = hex.data();
+        for (std::size_t i = 0; i < got; ++i) {
+            *next++ = kLowerHex[block[i] >> 4];
+            *next++ = kLowerHex[block[i] & 0xF];
+            ++count;
+            if (count == kHeaderAndColoursSize ||
+                (count > kHeaderAndColoursSize &&
+                 (count - kHeaderAndColoursSize) % kHexBytesPerLine == 0)) {
+                *next++ = '\n';
+            }
         }
+        std::fwrite(hex.data(), 1, static_cast<std::size_t>(next - hex.data()), out);
+    }
+    // A file that ends within the headers still ends their line.
+    if (count < kHeaderAndColoursSize) {
+        std::fputc('\n', out);
     }
 }
 

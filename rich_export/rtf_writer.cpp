@@ -186,12 +186,19 @@ void RtfWriter::write_first_line(std::FILE* in, std::FILE* out) {
 }
 
 void RtfWriter::write_body(long long data_end, std::FILE* in, std::FILE* out) {
+    // The text ends where the stream position after a character reaches
+    // this. The position is counted here rather than asked of the stream
+    // for every character; it is read again after each step that may move
+    // the stream on its own: a markup command reads its letter and operand,
+    // a line start may step back or jump to a referenced variable and back.
+    const long long text_end = data_end - kDataEndMargin;
+    long long position = std::ftell(in);
     while (!run_ended_) {
         int c = std::fgetc(in);
         if (c == EOF || c == 0) {
             break;
         }
-        if (std::ftell(in) >= data_end - kDataEndMargin) {
+        if (++position >= text_end) {
             break;
         }
         if (c == kLiteralEscape) {
@@ -201,17 +208,22 @@ void RtfWriter::write_body(long long data_end, std::FILE* in, std::FILE* out) {
             if (literal == EOF || literal == 0) {
                 break;
             }
+            ++position;
             rtf_put(literal, out);
             continue;
         }
         if (c != '\r') {
             rtf_emit_char(c, in, out);
+            if (c == kMarkupCommand) {
+                position = std::ftell(in);
+            }
             continue;
         }
         rtf_write(out, "\\par%s", section_pending_ ? "\\sect\\sbknone\n" : "\n");
         section_pending_ = false;
         if (kind_ != Kind::String) {
             write_line_start(in, out);
+            position = std::ftell(in);
         }
     }
 }

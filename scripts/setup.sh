@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Installs what building and testing varkit needs on a Debian machine, only
 # the packages that are missing. Installing needs root (or sudo).
+# Further packages a caller needs can be named as arguments.
 set -euo pipefail
 
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
-    libgtest-dev libgmock-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
     libxcb1-dev libpng-dev zlib1g-dev
     xvfb xclip x11-utils
     python3 python3-pil imagemagick
     unrtf libreoffice-writer-nogui
+    "$@"
 )
 
 missing=()

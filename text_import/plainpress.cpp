@@ -1,6 +1,7 @@
 #include "text_import/plainpress.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -78,9 +79,16 @@ std::optional<TextLayout> layout_for(std::string_view output_path) {
 // The text is what comes before the file's first zero byte.
 std::string read_plain_text(std::FILE* file) {
     std::string plain;
-    for (int c = std::fgetc(file); c != EOF && c != 0 && plain.size() < kPlainTextReadLimit;
-         c = std::fgetc(file)) {
-        plain += static_cast<char>(c);
+    std::array<char, 4096> block;
+    while (plain.size() < kPlainTextReadLimit) {
+        std::size_t wanted = std::min(block.size(), kPlainTextReadLimit - plain.size());
+        std::size_t got = std::fread(block.data(), 1, wanted, file);
+        std::string_view read(block.data(), got);
+        std::size_t zero = read.find('\0');
+        plain.append(read.substr(0, zero));
+        if (zero != std::string_view::npos || got < wanted) {
+            break;
+        }
     }
     return plain;
 }

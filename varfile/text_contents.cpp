@@ -1,5 +1,7 @@
 #include "varfile/text_contents.h"
 
+#include <array>
+
 #include "varfile/container.h"
 
 namespace varkit {
@@ -199,10 +201,17 @@ std::string read_variable_text(TextLayout layout, std::FILE* file) {
     if (vf_seek(start, file) != 0) {
         return text;
     }
-    for (int c = std::fgetc(file); c != EOF && c != 0; c = std::fgetc(file)) {
-        text += static_cast<char>(c);
+    // A block at a time, up to the first zero byte.
+    std::array<char, 4096> block;
+    for (;;) {
+        std::size_t got = std::fread(block.data(), 1, block.size(), file);
+        std::string_view read(block.data(), got);
+        std::size_t zero = read.find('\0');
+        text.append(read.substr(0, zero));
+        if (zero != std::string_view::npos || got < block.size()) {
+            return text;
+        }
     }
-    return text;
 }
 
 std::string plain_text_from_variable(TextLayout layout, std::string_view text) {

@@ -9,20 +9,17 @@
 namespace varkit::x11 {
 namespace {
 
-// One connection for the reads of one clipboard operation, closed before any
-// serving process is forked.
+// The reads of one clipboard operation, over the connection the clipboard
+// opened. A serving process forked later closes its copy of that connection
+// at once and makes its own.
 class ClipboardReading {
   public:
-    static std::optional<ClipboardReading> start() {
-        auto link = XcbLink::connect();
-        if (!link) {
-            return std::nullopt;
-        }
-        auto reader = SelectionReader::start(*link);
+    static std::optional<ClipboardReading> start(XcbLink& link) {
+        auto reader = SelectionReader::start(link);
         if (!reader) {
             return std::nullopt;
         }
-        return ClipboardReading(std::move(link), *reader);
+        return ClipboardReading(link, *reader);
     }
 
     std::optional<std::string> text() {
@@ -62,8 +59,7 @@ class ClipboardReading {
     // keep a silent owner from costing a wait per name.
     static constexpr std::size_t kProbedWithoutTargets = 2;
 
-    ClipboardReading(std::unique_ptr<XcbLink> link, SelectionReader reader)
-        : link_(std::move(link)), reader_(reader) {}
+    ClipboardReading(XcbLink& link, SelectionReader reader) : link_(&link), reader_(reader) {}
 
     template <class Accept>
     std::optional<Converted> first_of(const std::vector<std::string>& names, Accept accept) {
@@ -85,24 +81,24 @@ class ClipboardReading {
         return std::nullopt;
     }
 
-    std::unique_ptr<XcbLink> link_;
+    XcbLink* link_;
     SelectionReader reader_;
     std::optional<std::vector<xcb_atom_t>> offered_;
 };
 
 }  // namespace
 
-bool display_available() {
-    return XcbLink::connect() != nullptr;
-}
-
-X11Clipboard::X11Clipboard(std::string lock_folder) : lock_folder_(std::move(lock_folder)) {}
+X11Clipboard::X11Clipboard(std::string lock_folder, std::unique_ptr<XcbLink> display)
+    : lock_folder_(std::move(lock_folder)), link_(std::move(display)) {}
 
 bool X11Clipboard::open() {
     if (!lock_folder_.lock()) {
         return false;
     }
-    if (!display_available()) {
+    if (!link_ || link_->broken()) {
+        link_ = XcbLink::connect();
+    }
+    if (!link_) {
         lock_folder_.unlock();
         return false;
     }
@@ -115,6 +111,7 @@ void X11Clipboard::close() {
     }
     empty_pending_ = false;
     known_.reset();
+    link_.reset();
     lock_folder_.unlock();
 }
 
@@ -127,7 +124,7 @@ bool X11Clipboard::empty() {
 // Taking the selection away from whoever holds it, without a new owner,
 // leaves the clipboard empty; a server of ours then ends.
 bool X11Clipboard::give_up_selection() {
-    auto link = XcbLink::connect();
+    XcbLink* link = link_.get();
     auto time = link ? link->server_time() : std::nullopt;
     xcb_atom_t clipboard = link ? link->atom("CLIPBOARD") : xcb_atom_t{XCB_ATOM_NONE};
     if (!time || clipboard == XCB_ATOM_NONE) {
@@ -155,7 +152,7 @@ bool X11Clipboard::add(const std::function<void(ClipboardContents&)>& change) {
     ClipboardContents contents;
     if (known_) {
         contents = *known_;
-    } else if (auto reading = ClipboardReading::start()) {
+    } else if (auto reading = ClipboardReading::start(*link_)) {
         contents = reading->everything();
     } else {
         return false;
@@ -177,7 +174,7 @@ std::optional<std::string> X11Clipboard::get_text() {
     if (known_) {
         return known_->text ? std::optional(text_up_to_zero(*known_->text)) : std::nullopt;
     }
-    auto reading = ClipboardReading::start();
+    auto reading = ClipboardReading::start(*link_);
     return reading ? reading->text() : std::nullopt;
 }
 
@@ -185,7 +182,7 @@ std::optional<std::vector<std::uint8_t>> X11Clipboard::get_dib() {
     if (known_) {
         return known_->dib;
     }
-    auto reading = ClipboardReading::start();
+    auto reading = ClipboardReading::start(*link_);
     return reading ? reading->dib() : std::nullopt;
 }
 

@@ -11,18 +11,23 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <memory>
 
 #include "platform/clipboard.h"
 #include "platform/files/clipboard_folder.h"
 #include "platform/x11/clipboard_formats.h"
+#include "platform/x11/xcb_link.h"
 
 namespace varkit::x11 {
 
 class X11Clipboard : public Clipboard {
   public:
-    explicit X11Clipboard(std::string lock_folder);
+    // `display`, when given, is a connection already made (the one that found
+    // the display): the first open works with it instead of connecting again.
+    explicit X11Clipboard(std::string lock_folder, std::unique_ptr<XcbLink> display = nullptr);
 
-    // Fails when the lock stays taken or no display can be opened.
+    // Fails when the lock stays taken or no display can be opened. The
+    // connection made here serves every read and the empty until close.
     bool open() override;
     bool empty() override;
     bool set_text(std::string_view text) override;
@@ -41,6 +46,7 @@ class X11Clipboard : public Clipboard {
     bool give_up_selection();
 
     ClipboardFolder lock_folder_;
+    std::unique_ptr<XcbLink> link_;  // from open to close
     // What the clipboard holds since this open's empty or set; nothing until
     // then, when setting must first read back what another owner holds.
     std::optional<ClipboardContents> known_;
@@ -51,8 +57,5 @@ class X11Clipboard : public Clipboard {
     bool empty_pending_ = false;
     pid_t serving_child_ = -1;
 };
-
-// True when an X display can be opened.
-bool display_available();
 
 }  // namespace varkit::x11
