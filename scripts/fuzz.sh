@@ -10,7 +10,8 @@
 #
 #   scripts/fuzz.sh merge [target ...]
 # minimises each target's checked-in corpus together with what the runs
-# found into a fresh folder and puts that in fuzz/corpus/<target>.
+# found into a fresh folder and puts that in fuzz/corpus/<target>; the
+# inputs of fuzz/corpus/<target>/hostile/ are kept as they are.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -44,15 +45,33 @@ takes_samples() {
     esac
 }
 
+# Inputs that once crashed or hung a target stay in fuzz/corpus/<target>/hostile/
+# whatever a merge keeps. A merged corpus beyond 300 files or 1 MB is merged
+# again on coverage edges alone, without hit counts.
+merge_into() {
+    local target=$1 into=$2 option=$3
+    shift 3
+    rm -rf "$into"
+    mkdir -p "$into"
+    "build-fuzz/bin/fuzz_$target" -merge=1 -timeout=10 -rss_limit_mb=2048 $option "$into" "$@" \
+        2>&1 | grep -E '^MERGE-OUTER: [0-9]+ new' || true
+}
+
 merge_target() {
     local target=$1 fresh=build-fuzz/merged/$1
-    rm -rf "$fresh"
-    mkdir -p "$fresh" "build-fuzz/corpus/$target"
-    "build-fuzz/bin/fuzz_$target" -merge=1 -timeout=10 -rss_limit_mb=2048 "$fresh" \
-        "fuzz/corpus/$target" "build-fuzz/corpus/$target" 2>&1 | grep -E '^MERGE-OUTER: [0-9]+ new' || true
+    mkdir -p "build-fuzz/corpus/$target"
+    merge_into "$target" "$fresh" -use_counters=1 "fuzz/corpus/$target" "build-fuzz/corpus/$target"
+    if [ "$(ls "$fresh" | wc -l)" -gt 300 ] || [ "$(du -sb "$fresh" | cut -f1)" -gt 1048576 ]; then
+        merge_into "$target" "$fresh-edges" -use_counters=0 "$fresh"
+        rm -rf "$fresh"
+        mv "$fresh-edges" "$fresh"
+    fi
+    if [ -d "fuzz/corpus/$target/hostile" ]; then
+        mv "fuzz/corpus/$target/hostile" "$fresh/hostile"
+    fi
     rm -rf "fuzz/corpus/$target"
     mv "$fresh" "fuzz/corpus/$target"
-    echo "$target: $(ls "fuzz/corpus/$target" | wc -l) files, $(du -sb "fuzz/corpus/$target" | cut -f1) bytes"
+    echo "$target: $(find "fuzz/corpus/$target" -type f | wc -l) files, $(du -sb "fuzz/corpus/$target" | cut -f1) bytes"
 }
 
 run_target() {
