@@ -1,13 +1,51 @@
 // Pixelcast over any bytes: the signature, every calculator's layout, the
-// stored size and the rows, drawn on the console and placed on a clipboard.
+// stored size and the rows, drawn on the console, placed on a clipboard and
+// saved as a BMP file. A picture small enough for the picture importer must
+// come back from that file through its BMP reader pixel for pixel.
 #include "fuzz/support/fuzz_support.h"
+#include "picture_export/calculator_picture.h"
 #include "picture_export/pixelcast.h"
+#include "picture_import/bmp_reader.h"
 #include "tests/support/fake_platform.h"
 
+namespace {
+
+using namespace varkit;
+
+void check_bmp_file(const std::string& picture_path, const std::string& bmp_path) {
+    CalculatorPicture picture;
+    FilePtr messages(std::fopen("/dev/null", "w"));
+    fuzzing::require(load_calculator_picture(picture_path, picture, messages.get()),
+                     "a picture Pixelcast took does not load again");
+    if (picture.size.columns > kMaxPictureColumns || picture.size.rows > kMaxPictureRows) {
+        return;
+    }
+    FilePtr bmp = open_existing_file(bmp_path.c_str(), false);
+    BmpLayout layout;
+    std::vector<std::uint8_t> rows;
+    fuzzing::require(bmp && read_bmp_layout(bmp.get(), layout) == BmpCheck::Monochrome &&
+                         read_bmp_rows(bmp.get(), layout, rows),
+                     "the BMP file does not read back");
+    const std::size_t row_bytes = picture_row_bytes(picture.size.columns);
+    for (std::size_t r = 0; r < picture.size.rows; ++r) {
+        for (std::size_t c = 0; c < picture.size.columns; ++c) {
+            fuzzing::require(picture_pixel_on(rows, row_bytes, r, c) ==
+                                 picture_pixel_on(picture.rows, row_bytes, r, c),
+                             "a pixel of the BMP file differs from the picture");
+        }
+    }
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace varkit;
+    static const fuzzing::TempFolder folder;
+    const std::string bmp = folder.file("out.bmp");
+    std::remove(bmp.c_str());
     testing::FakePlatform platform;
     fuzzing::MemoryFile file(data, size);
-    fuzzing::run_program(pixelcast_main, {file.path(), "/S"}, platform);
+    if (fuzzing::run_program(pixelcast_main, {file.path(), bmp, "/S"}, platform) == 0) {
+        check_bmp_file(file.path(), bmp);
+    }
     return 0;
 }

@@ -1,46 +1,55 @@
 // Pixelpress over any bytes, as a BMP file and as the clipboard's bitmap: the
-// headers, the checks, the colour table and the rows, then the file written.
-#include <stdlib.h>
-
-#include <filesystem>
-
+// headers, the checks, the colour table and the rows, then the file written,
+// which must be a sound variable file whose picture, read back as Pixelcast
+// reads it, is the bitmap's.
 #include "fuzz/support/fuzz_support.h"
+#include "picture_export/calculator_picture.h"
+#include "picture_import/bmp_reader.h"
 #include "picture_import/pixelpress.h"
 #include "tests/support/fake_platform.h"
 
 namespace {
 
-// One folder for the whole run, for the files Pixelpress writes; removed at
-// the end.
-class OutputFolder {
-  public:
-    OutputFolder() {
-        char pattern[] = "/tmp/varkit-fuzz-XXXXXX";
-        if (mkdtemp(pattern) != nullptr) {
-            path_ = pattern;
-        }
-    }
-    ~OutputFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    std::string file(const char* name) const { return path_ + "/" + name; }
+using namespace varkit;
 
-  private:
-    std::string path_;
-};
+void check_picture_file(const std::string& output, const std::string& bmp_path) {
+    fuzzing::require_sound_variable_file(output);
+    FilePtr bmp = open_existing_file(bmp_path.c_str(), false);
+    BmpLayout layout;
+    std::vector<std::uint8_t> bitmap_rows;
+    fuzzing::require(bmp && read_bmp_layout(bmp.get(), layout) == BmpCheck::Monochrome &&
+                         read_bmp_rows(bmp.get(), layout, bitmap_rows),
+                     "an imported bitmap does not read again");
+    CalculatorPicture picture;
+    FilePtr messages(std::fopen("/dev/null", "w"));
+    fuzzing::require(load_calculator_picture(output, picture, messages.get()),
+                     "the written picture does not load");
+    const Dimensions size = bmp_picture_size(layout);
+    fuzzing::require(picture.size.rows == size.rows && picture.size.columns == size.columns &&
+                         picture.rows == bitmap_rows,
+                     "the written picture is not the bitmap");
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace varkit;
-    static const OutputFolder folder;
+    static const fuzzing::TempFolder folder;
     const std::string output = folder.file("out.9xi");
     testing::FakePlatform platform;
     fuzzing::MemoryFile file(data, size);
-    fuzzing::run_program(pixelpress_main, {output, file.path()}, platform);
+    std::remove(output.c_str());
+    if (fuzzing::run_program(pixelpress_main, {output, file.path()}, platform) == 0) {
+        check_picture_file(output, file.path());
+    }
     // The same bytes as a clipboard block behind the file header it gets.
     platform.dib = std::vector<std::uint8_t>(data, data + size);
-    fuzzing::run_program(pixelpress_main, {output, "/N", "fuzz"}, platform);
+    std::remove(output.c_str());
+    if (fuzzing::run_program(pixelpress_main, {output, "/N", "fuzz"}, platform) == 0) {
+        auto header = bmp_file_header(*platform.dib);
+        std::vector<std::uint8_t> bmp(header.begin(), header.end());
+        bmp.insert(bmp.end(), data, data + size);
+        fuzzing::MemoryFile bmp_file(bmp.data(), bmp.size());
+        check_picture_file(output, bmp_file.path());
+    }
     return 0;
 }

@@ -11,23 +11,16 @@ namespace varkit {
 namespace {
 
 // Names and folders are compared over at most 8 characters, without regard
-// to the case of their letters, as the calculator compares them.
-char fold_case(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool same_name(std::string_view a, std::string_view b) {
-    a = a.substr(0, kNameWidth);
-    b = b.substr(0, kNameWidth);
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (fold_case(a[i]) != fold_case(b[i])) {
-            return false;
+// to the case of their letters, as the calculator compares them: two names
+// are the same when their keys are.
+std::string name_key(std::string_view name) {
+    std::string key(name.substr(0, kNameWidth));
+    for (char& c : key) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
         }
     }
-    return true;
+    return key;
 }
 
 struct ReferenceText {
@@ -66,11 +59,15 @@ ReferenceText read_reference_text(std::FILE* in) {
 
 }  // namespace
 
-RtfReference RtfWriter::rtf_resolve_reference(std::FILE* in, std::string_view folder,
-                                              std::string_view name) {
+// The table is gone through as a lookup would go through it: at most as many
+// entries as the header announces, up to the last whole entry of the file. A
+// folder entry sets the folder of the entries after it and never matches; of
+// entries with the same folder and name the first one counts.
+RtfWriter::EntryTable RtfWriter::read_entry_table(std::FILE* in) {
     FileHeader header;
     vf_read_file_header(&header, in);
-    current_folder_ = field_text(header.folder);
+    EntryTable table;
+    table.last_folder = field_text(header.folder);
     // An entry's data offset is the value before its name: the header's for
     // the first entry, the previous entry's trailing value for the others.
     std::uint32_t data_offset = header.data_offset;
@@ -81,13 +78,30 @@ RtfReference RtfWriter::rtf_resolve_reference(std::FILE* in, std::string_view fo
             break;
         }
         if (entry.type_code == kTypeFolder) {
-            current_folder_ = field_text(entry.name);
-        } else if (same_name(field_text(entry.name), name) && same_name(current_folder_, folder)) {
-            return RtfReference{true, entry.type_code, data_offset, entry.next_offset};
+            table.last_folder = field_text(entry.name);
+        } else {
+            table.first_entries.try_emplace(
+                {name_key(table.last_folder), name_key(field_text(entry.name))},
+                ReferenceTarget{{true, entry.type_code, data_offset, entry.next_offset},
+                                table.last_folder});
         }
         data_offset = entry.next_offset;
     }
-    return RtfReference{};
+    return table;
+}
+
+RtfReference RtfWriter::rtf_resolve_reference(std::FILE* in, std::string_view folder,
+                                              std::string_view name) {
+    if (!entry_table_) {
+        entry_table_ = read_entry_table(in);
+    }
+    auto match = entry_table_->first_entries.find({name_key(folder), name_key(name)});
+    if (match == entry_table_->first_entries.end()) {
+        current_folder_ = entry_table_->last_folder;
+        return RtfReference{};
+    }
+    current_folder_ = match->second.folder;
+    return match->second.reference;
 }
 
 void RtfWriter::write_reference(std::FILE* in, std::FILE* out) {

@@ -124,6 +124,7 @@ RtfWriter::ConvertedVariable RtfWriter::find_converted_variable(std::FILE* in) {
 }
 
 int RtfWriter::rtf_convert(std::int32_t calculator_code, std::FILE* in, std::FILE* out) {
+    entry_table_.reset();
     const ConvertedVariable variable = find_converted_variable(in);
     switch (variable.entry.type_code) {
         case kTypeText:

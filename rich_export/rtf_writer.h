@@ -16,8 +16,11 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/platform.h"
 #include "varfile/container.h"
@@ -90,7 +93,11 @@ class RtfWriter {
     int rtf_close_run(std::FILE* out);
 
     // Looks a lab report's reference up in the file's entry table. Moves the
-    // current folder to the last folder entry the scan passed.
+    // current folder to the last folder entry a scan of the table up to the
+    // match (or through the whole table) passes. The table is read from `in`
+    // on the first lookup of a document and kept for the rest of it, so a
+    // report's lookups cost no more than one pass over the table however many
+    // references it holds.
     RtfReference rtf_resolve_reference(std::FILE* in, std::string_view folder,
                                        std::string_view name);
 
@@ -121,7 +128,20 @@ class RtfWriter {
         std::uint32_t data_offset = 0;  // the value before its name in the table
     };
 
+    // The entry table as references look it up: each (folder, name) pair,
+    // letters folded and cut to 8 characters, leads to its first entry and
+    // the folder text in force there.
+    struct ReferenceTarget {
+        RtfReference reference;
+        std::string folder;
+    };
+    struct EntryTable {
+        std::map<std::pair<std::string, std::string>, ReferenceTarget> first_entries;
+        std::string last_folder;  // where a scan through the whole table leaves the folder
+    };
+
     ConvertedVariable find_converted_variable(std::FILE* in);
+    static EntryTable read_entry_table(std::FILE* in);
 
     void report(const char* message);
     void open_run(std::FILE* out);
@@ -141,7 +161,8 @@ class RtfWriter {
     RtfSettings settings_;
     Runtime& rt_;
     Kind kind_ = Kind::Text;
-    std::string current_folder_;  // the folder a reference without one names
+    std::string current_folder_;             // the folder a reference without one names
+    std::optional<EntryTable> entry_table_;  // read on the document's first lookup
     bool run_open_ = false;
     bool section_pending_ = false;
     bool run_ended_ = false;

@@ -327,6 +327,25 @@ TEST(RtfLabReport, ANameAloneFollowsTheFolderOfTheLastLookup) {
                   "\\par\\sect\\sbknone\n}" + embedded("s1 of other") + "}");
 }
 
+TEST(RtfLabReport, LookupsInALargeTableAnswerAsAScanWould) {
+    // Of two entries whose names differ in letter case only the first counts;
+    // every lookup, found or not, leaves the current folder where a scan of
+    // the table would.
+    std::vector<GroupEntry> entries{{"main", 31, {}},
+                                    {"lab", 139, text_data(" \rPDUP\rPfar\\v299\rPv7\rPdup")},
+                                    {"Dup", 12, string_data("first")},
+                                    {"dup", 12, string_data("second")},
+                                    {"far", 31, {}}};
+    for (int i = 0; i < 300; ++i) {
+        entries.push_back({"v" + std::to_string(i), 12, string_data(std::to_string(i))});
+    }
+    Converted doc = convert(make_group_file("**TI92P*", "", entries));
+    const std::string next_line = kOpener + "\\par\\sect\\sbknone\n}";
+    EXPECT_EQ(doc.rtf, kReportProlog + kOpener + "\\par\n}" + embedded("first") + next_line +
+                           embedded("299") + next_line + embedded("7") + next_line + kOpener +
+                           "P:far\\\\dup\n}}");
+}
+
 TEST(RtfLabReport, ResolvingByTheEntryTable) {
     TempDir dir;
     write_file(dir.file("report"), report_file(" "));
