@@ -147,14 +147,7 @@ BENCHMARK(bitmap_to_picture_rows);
 void dib_synthesis(benchmark::State& state) {
     Dimensions size;
     std::vector<std::uint8_t> rows = screen_rows(size);
-    PictureBitmapBits bits = vf_picture_bitmap_bits(size, rows);
-    DeviceBitmap bitmap{.type = 0,
-                        .width = bits.width,
-                        .height = bits.height,
-                        .row_length = bits.row_length,
-                        .planes = 1,
-                        .bits_per_pixel = 1,
-                        .bits = bits.bits};
+    DeviceBitmap bitmap = device_bitmap_of(vf_picture_bitmap_bits(size, rows));
     for (auto _ : state) {
         benchmark::DoNotOptimize(synthesize_dib(bitmap));
     }

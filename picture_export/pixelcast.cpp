@@ -8,6 +8,7 @@
 #include "picture_export/calculator_picture.h"
 #include "picture_export/clip_dib.h"
 #include "picture_export/console_picture.h"
+#include "platform/dib.h"
 #include "varfile/varfile.h"
 
 namespace varkit {
@@ -109,14 +110,7 @@ Parse parse_command_line(int argc, char** argv, Settings& settings, bool utf8) {
 
 // Places the picture on the clipboard as a device bitmap (CF_BITMAP).
 bool copy_to_clipboard(const CalculatorPicture& picture, Runtime& rt) {
-    PictureBitmapBits bits = vf_picture_bitmap_bits(picture.size, picture.rows);
-    DeviceBitmap description{.type = 0,
-                             .width = bits.width,
-                             .height = bits.height,
-                             .row_length = bits.row_length,
-                             .planes = 1,
-                             .bits_per_pixel = 1,
-                             .bits = std::move(bits.bits)};
+    DeviceBitmap description = device_bitmap_of(vf_picture_bitmap_bits(picture.size, picture.rows));
     std::optional<DeviceBitmap> bitmap = rt.platform.create_bitmap(description);
     if (!bitmap) {
         std::fputs("Error: Unable to create bitmap.\n", rt.err);

@@ -9,11 +9,23 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "varfile/picture_contents.h"
 
 namespace varkit {
 
 inline constexpr std::uint32_t kDibInfoHeaderSize = 40;
 inline constexpr std::uint32_t kBmpFileHeaderSize = 14;
+
+// The device bitmap description of picture rows turned into bitmap bits:
+// type 0, 1 plane, 1 bit per pixel.
+inline DeviceBitmap device_bitmap_of(PictureBitmapBits bits) {
+    DeviceBitmap bitmap;
+    bitmap.width = bits.width;
+    bitmap.height = bits.height;
+    bitmap.row_length = bits.row_length;
+    bitmap.bits = std::move(bits.bits);
+    return bitmap;
+}
 
 // True when the description is one a device bitmap can be made from: type 0,
 // a positive size, 1 plane, 1 bit per pixel, a row length that holds the

@@ -31,13 +31,7 @@ std::optional<DeviceBitmap> read_picture_bitmap(std::FILE* in) {
     if (vf_read_picture_rows(first_row, size, rows, in) != 1) {
         return std::nullopt;
     }
-    PictureBitmapBits bits = vf_picture_bitmap_bits(size, rows);
-    DeviceBitmap bitmap;
-    bitmap.width = bits.width;
-    bitmap.height = bits.height;
-    bitmap.row_length = bits.row_length;
-    bitmap.bits = std::move(bits.bits);
-    return bitmap;
+    return device_bitmap_of(vf_picture_bitmap_bits(size, rows));
 }
 
 // The hexadecimal DIB: information header and colour table on one line, then
