@@ -1,5 +1,6 @@
 #include "info/varlook.h"
 
+#include <optional>
 #include <string>
 
 #include "info/summaries.h"
@@ -29,12 +30,6 @@ struct VarlookOptions {
     bool fix_checksum = false;
 };
 
-enum class CommandLine { Run, Help, Bad };
-
-void print_varlook_usage(std::FILE* out) {
-    std::string text = std::string(kUsageHead) + kNamingUsageLines + kUsageTail;
-    print_usage(out, kProgramName, kVersion, text.c_str());
-}
 
 // Rejected names and folders print their message and the run goes on.
 CommandLine parse_command_line(int argc, char** argv, VarlookOptions& options, std::FILE* out) {
@@ -45,7 +40,10 @@ CommandLine parse_command_line(int argc, char** argv, VarlookOptions& options, s
     bool have_file = false;
     while (!args.done()) {
         const char* argument = args.next();
-        if (!is_switch(argument)) {
+        if (args.is_long_option(argument)) {
+            return common_long_option(split_long_option(argument));
+        }
+        if (!args.is_switch(argument)) {
             if (have_file) {
                 return CommandLine::Bad;
             }
@@ -196,8 +194,9 @@ bool verify_checksum(const VarHeader& header, bool fix, std::FILE* file, std::FI
     return true;
 }
 
-// The run after the command line: open, accept, rewrite, report, verify.
-// Returns false when a failure line was printed.
+// The run after the command line: open, accept, rewrite, report, verify, and
+// the empty line that closes a report. Returns false when a failure line was
+// printed.
 bool report_file(const VarlookOptions& options, Runtime& rt) {
     FilePtr file = open_existing_file(options.file_name.c_str(), asks_for_change(options));
     if (!file) {
@@ -226,6 +225,7 @@ bool report_file(const VarlookOptions& options, Runtime& rt) {
         print_contents_summary(header.type_code, file.get(), rt.out, rt.err);
         sound = verify_checksum(header, options.fix_checksum, file.get(), rt.out) && sound;
     }
+    std::fputs("\n", rt.out);
     return sound;
 }
 
@@ -233,18 +233,13 @@ bool report_file(const VarlookOptions& options, Runtime& rt) {
 
 int varlook_main(int argc, char** argv, Runtime& rt) {
     VarlookOptions options;
-    switch (parse_command_line(argc, argv, options, rt.out)) {
-        case CommandLine::Help:
-            print_varlook_usage(rt.out);
-            return 0;
-        case CommandLine::Bad:
-            print_varlook_usage(rt.out);
-            return 2;
-        case CommandLine::Run:
-            break;
+    std::string usage = std::string(kUsageHead) + kNamingUsageLines + kUsageTail;
+    if (std::optional<int> status =
+            answer_command_line(parse_command_line(argc, argv, options, rt.out), rt.out,
+                                kProgramName, kVersion, usage.c_str())) {
+        return *status;
     }
     bool sound = report_file(options, rt);
-    std::fputs("\n", rt.out);
     return sound && !options.naming.rejected ? 0 : 1;
 }
 

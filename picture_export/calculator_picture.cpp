@@ -24,6 +24,13 @@ constexpr std::int32_t kTi83PlusLetters = 'F';  // "**TI83F*"
 constexpr long kEntryHeaderLengthOffset = 55;
 constexpr unsigned kRowsPastEntryHeader = 61;
 
+// The variable's type code follows the entry-header length (55) and the data
+// length (57) in the files of the TI-82 to TI-86; a picture is 0x07 on the
+// TI-82/83 family and 0x11 on the TI-85/86.
+constexpr long kOlderTypeCodeOffset = 59;
+constexpr int kTi83PictureType = 0x07;
+constexpr int kTi86PictureType = 0x11;
+
 const char kRowsEndEarly[] = "Error: File ends before the picture's last row.\n";
 
 std::optional<long> first_row_after_entry_header(std::FILE* file) {
@@ -67,21 +74,37 @@ std::optional<PictureGeometry> fixed_geometry(const Dimensions& screen,
     return PictureGeometry{screen, *first_row};
 }
 
+bool holds_older_picture(int picture_type, std::FILE* file, std::FILE* err) {
+    if (vf_seek(kOlderTypeCodeOffset, file) != 0 || std::fgetc(file) != picture_type) {
+        std::fputs("Error: Not a picture file.\n", err);
+        return false;
+    }
+    return true;
+}
+
 std::optional<PictureGeometry> picture_geometry(std::FILE* file, std::FILE* err) {
     const std::int32_t code = vf_calculator_code(file);
     const std::int32_t letters = code & 0xFFFF;
-    switch (vf_model_number(code)) {
+    const unsigned model = vf_model_number(code);
+    switch (model) {
         case 81:
-        case 82:
+            // Nothing is known of a TI-81 file beyond where its rows are.
             return PictureGeometry{kTi83Screen, kTi83FirstRow};
+        case 82:
         case 83:
+            if (!holds_older_picture(kTi83PictureType, file, err)) {
+                return std::nullopt;
+            }
             // The TI-83 Plus entry header is two bytes longer than the TI-83's.
-            if (letters == kTi83PlusLetters) {
+            if (model == 83 && letters == kTi83PlusLetters) {
                 return fixed_geometry(kTi83Screen, first_row_after_entry_header(file), err);
             }
             return PictureGeometry{kTi83Screen, kTi83FirstRow};
         case 85:
         case 86:
+            if (!holds_older_picture(kTi86PictureType, file, err)) {
+                return std::nullopt;
+            }
             return fixed_geometry(kTi86Screen, first_row_after_entry_header(file), err);
         case 89:
         case 92:

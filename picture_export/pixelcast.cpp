@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <climits>
 #include <string>
 
 #include "picture_export/calculator_picture.h"
@@ -28,9 +27,8 @@ const char kUsage[] =
     "\n"
     "\n";
 
-// /SF shows every column: past the 240 of the calculators' largest screens for
-// the larger pictures a file may hold.
-constexpr long kFullWidthLimit = LONG_MAX;
+// /SF shows the full width of the calculators' largest screen.
+constexpr long kFullWidthLimit = 240;
 
 struct Settings {
     std::string picture_path;
@@ -39,8 +37,6 @@ struct Settings {
     bool show = false;
     ConsoleStyle style;
 };
-
-enum class Parse { Run, Usage, BadUsage };
 
 // The digits that start `text` as a column limit, held below any overflow.
 long column_limit_from(const char* text) {
@@ -76,15 +72,18 @@ bool take_file_name(const char* name, Settings& settings) {
     return true;
 }
 
-Parse parse_command_line(int argc, char** argv, Settings& settings, bool utf8) {
+CommandLine parse_command_line(int argc, char** argv, Settings& settings, bool utf8) {
     settings.style.on = cp437_glyph(kFullBlock, utf8);
     settings.style.off = cp437_glyph(' ', utf8);
     Arguments args(argc, argv);
     while (!args.done()) {
         const char* argument = args.next();
-        if (!is_switch(argument)) {
+        if (args.is_long_option(argument)) {
+            return common_long_option(split_long_option(argument));
+        }
+        if (!args.is_switch(argument)) {
             if (!take_file_name(argument, settings)) {
-                return Parse::BadUsage;
+                return CommandLine::Bad;
             }
             continue;
         }
@@ -100,12 +99,12 @@ Parse parse_command_line(int argc, char** argv, Settings& settings, bool utf8) {
                 settings.style.off = glyph_from_switch(rest, utf8);
                 break;
             case '?':
-                return Parse::Usage;
+                return CommandLine::Help;
             default:
-                return Parse::BadUsage;
+                return CommandLine::Bad;
         }
     }
-    return Parse::Run;
+    return CommandLine::Run;
 }
 
 // Places the picture on the clipboard as a device bitmap (CF_BITMAP).
@@ -148,10 +147,10 @@ bool save_bmp_file(const std::string& path, Runtime& rt) {
 int pixelcast_main(int argc, char** argv, Runtime& rt) {
     const bool utf8 = console_uses_utf8();
     Settings settings;
-    Parse parse = parse_command_line(argc, argv, settings, utf8);
-    if (parse != Parse::Run) {
-        print_usage(rt.out, "Pixelcast", "v1.0", kUsage);
-        return parse == Parse::Usage ? 0 : 2;
+    if (std::optional<int> status =
+            answer_command_line(parse_command_line(argc, argv, settings, utf8), rt.out,
+                                "Pixelcast", "v1.0", kUsage)) {
+        return *status;
     }
 
     CalculatorPicture picture;

@@ -77,7 +77,7 @@ TEST(VarlookSamples, OtherCalculatorsAreRefused) {
             GTEST_SKIP() << "no sample files";
         }
         auto result = run_executable("Varlook", {path});
-        EXPECT_EQ(result.out, "Error: File type not supported.\n\n") << name;
+        EXPECT_EQ(result.out, "Error: File type not supported.\n") << name;
         EXPECT_EQ(result.status, 1);
     }
 }
@@ -121,7 +121,7 @@ TEST_F(VarlookHostile, TruncatedFiles) {
     Bytes header_only = text_file();
     header_only.resize(87);
     EXPECT_EQ(refuse(header_only, "Error: File is cut short"),
-              "Error: File is cut short: 87 bytes, less than a 88-byte header.\n\n");
+              "Error: File is cut short: 87 bytes, less than a 88-byte header.\n");
 
     Bytes inside_data = text_file();
     inside_data.resize(92);
@@ -176,7 +176,7 @@ TEST(VarlookNames, LongPathsWork) {
     EXPECT_NE(result.out.find("Filename:    renamed\n"), std::string::npos);
 
     auto missing = run_executable("Varlook", {path.string() + "x"});
-    EXPECT_EQ(missing.out, "Error: Can't open " + path.string() + "x.\n\n");
+    EXPECT_EQ(missing.out, "Error: Can't open " + path.string() + "x.\n");
 }
 
 // A file the user may only read is reported; a change to it is refused. Run
@@ -212,7 +212,7 @@ TEST(VarlookNames, ReadOnlyFilesAreReportedButNotChanged) {
 
     as_nobody.insert(as_nobody.end(), {"/N", "other"});
     auto change = testing::run_command(as_nobody);
-    EXPECT_EQ(change.out, "Error: Can't open " + path + ".\n\n");
+    EXPECT_EQ(change.out, "Error: Can't open " + path + ".\n");
     EXPECT_EQ(change.status, 1);
     EXPECT_EQ(testing::read_file(path), text_file());
 }

@@ -145,7 +145,7 @@ TEST_F(VarlookTest, AcceptsBySignatureOrFormatWord) {
 
     file[8] = 2;
     ProgramResult refused = run({put(file)});
-    EXPECT_EQ(refused.out, "Error: File type not supported.\n\n");
+    EXPECT_EQ(refused.out, "Error: File type not supported.\n");
     EXPECT_EQ(refused.status, 1);
 
     spec.signature = "**TI92P*";
@@ -239,12 +239,12 @@ TEST_F(VarlookTest, CommandLineMistakesShowTheUsage) {
 
 TEST_F(VarlookTest, FilesThatCannotBeOpened) {
     ProgramResult no_name = run({"/X"});
-    EXPECT_EQ(no_name.out, "Error: Can't open .\n\n");
+    EXPECT_EQ(no_name.out, "Error: Can't open .\n");
     EXPECT_EQ(no_name.status, 1);
 
     std::string missing = dir.file("missing.89t");
-    EXPECT_EQ(run({missing}).out, "Error: Can't open " + missing + ".\n\n");
-    EXPECT_EQ(run({dir.path().string()}).out, "Error: Can't open " + dir.path().string() + ".\n\n");
+    EXPECT_EQ(run({missing}).out, "Error: Can't open " + missing + ".\n");
+    EXPECT_EQ(run({dir.path().string()}).out, "Error: Can't open " + dir.path().string() + ".\n");
 }
 
 TEST_F(VarlookTest, PictureSize) {

@@ -78,10 +78,13 @@ Bytes picture_file(const Pixels& pixels, const std::string& signature) {
 }
 
 Bytes older_picture_file(const std::string& signature, std::uint16_t word_at_55,
-                         std::size_t first_row, const Bytes& rows) {
+                         std::size_t first_row, const Bytes& rows, std::uint8_t type_at_59) {
     Bytes file(first_row, 0);
     std::copy(signature.begin(), signature.end(), file.begin());
     put_le(file, 55, word_at_55, 2);
+    if (file.size() > 59) {
+        file[59] = type_at_59;
+    }
     file.insert(file.end(), rows.begin(), rows.end());
     file.insert(file.end(), {0x12, 0x34});
     return file;

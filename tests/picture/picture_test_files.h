@@ -26,9 +26,10 @@ Bytes picture_file(const std::string& signature, std::uint16_t rows, std::uint16
 Bytes picture_file(const Pixels& pixels, const std::string& signature = "**TI89**");
 
 // An older calculator's file: the signature, the 16-bit entry header length
-// at 55, the rows from `first_row`, and two checksum bytes.
+// at 55, the type code at 59 (0x07 a TI-82/83 picture, 0x11 a TI-85/86 one),
+// the rows from `first_row`, and two checksum bytes.
 Bytes older_picture_file(const std::string& signature, std::uint16_t word_at_55,
-                         std::size_t first_row, const Bytes& rows);
+                         std::size_t first_row, const Bytes& rows, std::uint8_t type_at_59 = 0x07);
 
 struct BmpSpec {
     bool top_down = false;  // stored top row first, with a negative height

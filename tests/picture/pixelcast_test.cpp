@@ -68,13 +68,13 @@ TEST_F(PixelcastTest, EveryCalculatorsLayout) {
         Pixels expected;
     };
     const Case cases[] = {
-        // Older models: no type or checksum is looked at.
+        // Older models: the type code at 59 is checked, no checksum.
         {"TI-81", testing::older_picture_file("**TI81**", 0, 72, rows83), screen83},
         {"TI-82", testing::older_picture_file("**TI82**", 99, 72, rows83), screen83},
         {"TI-83", testing::older_picture_file("**TI83**", 11, 72, rows83), screen83},
         // 61 past the entry header length at 55: 12 gives 73.
-        {"TI-85", testing::older_picture_file("**TI85**", 12, 73, rows86), screen86},
-        {"TI-86", testing::older_picture_file("**TI86**", 20, 81, rows86), screen86},
+        {"TI-85", testing::older_picture_file("**TI85**", 12, 73, rows86, 0x11), screen86},
+        {"TI-86", testing::older_picture_file("**TI86**", 20, 81, rows86, 0x11), screen86},
         // The TI-83 Plus entry header is two bytes longer than the TI-83's.
         {"TI-83 Plus", testing::older_picture_file("**TI83F*", 13, 74, rows83), screen83},
         {"TI-89", testing::picture_file(testing::pattern(5, 100)), testing::pattern(5, 100)},
@@ -127,7 +127,7 @@ TEST_F(PixelcastTest, ConsolePicture) {
     EXPECT_EQ(shown({"/S99999999999999999999"}), "\n" + std::string(96, '*') + "\n");
 
     std::string wider = put(testing::picture_file(Pixels(1, std::string(300, '#'))), "300.89i");
-    EXPECT_EQ(run({wider, "/SF", "/F*"}).out, "\n" + std::string(300, '*') + "\n");
+    EXPECT_EQ(run({wider, "/SF", "/F*"}).out, "\n" + std::string(240, '*') + ">\n");
 }
 
 TEST_F(PixelcastTest, Utf8ConsoleDrawsCodePage437AsUtf8) {
@@ -163,7 +163,14 @@ TEST_F(PixelcastTest, FilesThatAreNotPictures) {
          "Error: Unrecognized file type."},
         {"rows cut short", short_89, ends_early},
         {"TI-83 rows cut short", short_83, ends_early},
-        {"TI-86 without its entry header", Bytes{'*', '*', 'T', 'I', '8', '6'}, ends_early},
+        {"TI-86 without its entry header",
+         testing::older_picture_file("**TI86**", 0, 60, {}, 0x11), ends_early},
+        {"TI-86 string", testing::older_picture_file("**TI86**", 12, 73, Bytes(1008), 0x0C),
+         "Error: Not a picture file.\n"},
+        {"TI-83 Plus program", testing::older_picture_file("**TI83F*", 13, 74, Bytes(756), 0x05),
+         "Error: Not a picture file.\n"},
+        {"TI-82 cut before its type", Bytes{'*', '*', 'T', 'I', '8', '2'},
+         "Error: Not a picture file.\n"},
         {"no size words", Bytes(picture.begin(), picture.begin() + 90), ends_early},
         {"0 x 0", testing::picture_file("**TI89**", 0, 0, {}),
          "Error: Empty picture (0 rows, 0 columns).\n"},
@@ -177,9 +184,12 @@ TEST_F(PixelcastTest, FilesThatAreNotPictures) {
         EXPECT_EQ(result.out, "") << c.what;
         EXPECT_TRUE(clipboard.calls.empty()) << c.what;
     }
-    std::string group = testing::sample_path("calculator/group.89g");
-    if (!group.empty()) {
-        EXPECT_EQ(run({group}).err, "Error: Not a picture file.\n");
+    for (const char* sample : {"calculator/group.89g", "calculator/group.83g",
+                               "calculator/prgm.86p"}) {
+        std::string path = testing::sample_path(sample);
+        if (!path.empty()) {
+            EXPECT_EQ(run({path}).err, "Error: Not a picture file.\n") << sample;
+        }
     }
 }
 
