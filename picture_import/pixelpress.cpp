@@ -24,21 +24,22 @@ struct Settings {
     NamingOptions naming;
 };
 
-enum class Parse { Run, Usage, BadUsage };
-
-Parse parse_command_line(int argc, char** argv, Settings& settings, std::FILE* err) {
+CommandLine parse_command_line(int argc, char** argv, Settings& settings, std::FILE* err) {
     Arguments args(argc, argv);
     int file_names = 0;
     while (!args.done()) {
         const char* argument = args.next();
-        if (!is_switch(argument)) {
+        if (args.is_long_option(argument)) {
+            return common_long_option(split_long_option(argument));
+        }
+        if (!args.is_switch(argument)) {
             if (++file_names == 1) {
                 settings.ti_path = argument;
             } else if (file_names == 2) {
                 settings.bmp_path = argument;
                 settings.from_file = true;
             } else {
-                return Parse::BadUsage;
+                return CommandLine::Bad;
             }
             continue;
         }
@@ -47,17 +48,12 @@ Parse parse_command_line(int argc, char** argv, Settings& settings, std::FILE* e
             case NamingSwitch::Taken:
                 break;
             case NamingSwitch::MissingValue:
-                return Parse::BadUsage;
+                return CommandLine::Bad;
             case NamingSwitch::NotNaming:
-                return letter == '?' ? Parse::Usage : Parse::BadUsage;
+                return letter == '?' ? CommandLine::Help : CommandLine::Bad;
         }
     }
-    return Parse::Run;
-}
-
-void print_pixelpress_usage(std::FILE* out) {
-    std::string text = std::string(kUsageHead) + kNamingUsageLines + "\n\n";
-    print_usage(out, "Pixelpress", "v1.0", text.c_str());
+    return CommandLine::Run;
 }
 
 VarHeader picture_header(const char* signature, std::size_t row_bytes_total,
@@ -124,10 +120,11 @@ int import_bitmap(std::FILE* bmp, const char* source, const Settings& settings, 
 
 int pixelpress_main(int argc, char** argv, Runtime& rt) {
     Settings settings;
-    Parse parse = parse_command_line(argc, argv, settings, rt.err);
-    if (parse != Parse::Run) {
-        print_pixelpress_usage(rt.out);
-        return parse == Parse::Usage ? 0 : 2;
+    std::string usage = std::string(kUsageHead) + kNamingUsageLines + "\n\n";
+    if (std::optional<int> status =
+            answer_command_line(parse_command_line(argc, argv, settings, rt.err), rt.out,
+                                "Pixelpress", "v1.0", usage.c_str())) {
+        return *status;
     }
 
     // A clipboard bitmap reaches the one BMP reader through a scratch file of

@@ -50,8 +50,6 @@ struct QuillcastOptions {
     bool output_named = false;
 };
 
-enum class CommandLine { Run, Help, Bad };
-
 // The decimal number of the digits that begin `digits`, held at INT_MAX
 // when it is larger.
 int leading_number(const char* digits) {
@@ -97,9 +95,13 @@ bool take_file_name(const char* argument, QuillcastOptions& options) {
 }
 
 CommandLine parse_command_line(int argc, char** argv, QuillcastOptions& options) {
-    for (int index = 1; index < argc; ++index) {
-        const char* argument = argv[index];
-        if (!is_switch(argument)) {
+    Arguments args(argc, argv);
+    while (!args.done()) {
+        const char* argument = args.next();
+        if (args.is_long_option(argument)) {
+            return common_long_option(split_long_option(argument));
+        }
+        if (!args.is_switch(argument)) {
             if (!take_file_name(argument, options)) {
                 return CommandLine::Bad;
             }
@@ -113,9 +115,10 @@ CommandLine parse_command_line(int argc, char** argv, QuillcastOptions& options)
                 return CommandLine::Help;
             case 'F': {
                 bool consumed_next = false;
-                take_font_switch(argument, index + 1 < argc ? argv[index + 1] : nullptr,
-                                 consumed_next, options.rtf);
-                index += consumed_next ? 1 : 0;
+                take_font_switch(argument, args.peek_value(), consumed_next, options.rtf);
+                if (consumed_next) {
+                    args.take_value();
+                }
                 break;
             }
             case 'W':
@@ -297,10 +300,9 @@ int rtf_copy_file_to_clipboard(const std::string& path, Runtime& rt) {
 
 int quillcast_main(int argc, char** argv, Runtime& rt) {
     QuillcastOptions options;
-    CommandLine command_line = parse_command_line(argc, argv, options);
-    if (command_line != CommandLine::Run) {
-        print_usage(rt.out, kProgramName, kVersion, kUsage);
-        return command_line == CommandLine::Help ? 0 : 2;
+    if (std::optional<int> status = answer_command_line(parse_command_line(argc, argv, options),
+                                                        rt.out, kProgramName, kVersion, kUsage)) {
+        return *status;
     }
     if (!choose_files(options, rt.platform)) {
         return 0;

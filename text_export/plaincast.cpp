@@ -24,8 +24,6 @@ struct Options {
     bool show = false;
 };
 
-enum class CommandLine { Run, Help, Bad };
-
 CommandLine parse_command_line(int argc, char** argv, Options& options) {
     if (argc < 2) {
         return CommandLine::Bad;
@@ -34,7 +32,10 @@ CommandLine parse_command_line(int argc, char** argv, Options& options) {
     Arguments args(argc, argv);
     while (!args.done()) {
         const char* argument = args.next();
-        if (is_switch(argument)) {
+        if (args.is_long_option(argument)) {
+            return common_long_option(split_long_option(argument));
+        }
+        if (args.is_switch(argument)) {
             char letter = switch_letter(argument);
             if (letter == 'S') {
                 options.show = true;
@@ -115,15 +116,9 @@ bool export_text(TextLayout layout, std::FILE* file, const Options& options, Run
 
 int plaincast_main(int argc, char** argv, Runtime& rt) {
     Options options;
-    switch (parse_command_line(argc, argv, options)) {
-        case CommandLine::Run:
-            break;
-        case CommandLine::Help:
-            print_usage(rt.out, "Plaincast", kVersion, kUsage);
-            return 0;
-        case CommandLine::Bad:
-            print_usage(rt.out, "Plaincast", kVersion, kUsage);
-            return 2;
+    if (std::optional<int> status = answer_command_line(parse_command_line(argc, argv, options),
+                                                        rt.out, "Plaincast", kVersion, kUsage)) {
+        return *status;
     }
 
     FilePtr file = open_existing_file(options.variable_file.c_str(), false);

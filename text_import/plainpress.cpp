@@ -32,18 +32,14 @@ struct Options {
     NamingOptions naming;
 };
 
-enum class CommandLine { Run, Help, Bad };
-
-void print_plainpress_usage(std::FILE* out) {
-    std::string text = std::string(kUsageHead) + kNamingUsageLines + "\n";
-    print_usage(out, "Plainpress", kVersion, text.c_str());
-}
-
 CommandLine parse_command_line(int argc, char** argv, Options& options, std::FILE* messages) {
     Arguments args(argc, argv);
     while (!args.done()) {
         const char* argument = args.next();
-        if (is_switch(argument)) {
+        if (args.is_long_option(argument)) {
+            return common_long_option(split_long_option(argument));
+        }
+        if (args.is_switch(argument)) {
             char letter = switch_letter(argument);
             switch (take_naming_switch(letter, args, options.naming, messages)) {
                 case NamingSwitch::Taken:
@@ -187,15 +183,11 @@ bool build_variable_file(std::FILE* text_file, const Options& options, Runtime& 
 
 int plainpress_main(int argc, char** argv, Runtime& rt) {
     Options options;
-    switch (parse_command_line(argc, argv, options, rt.err)) {
-        case CommandLine::Run:
-            break;
-        case CommandLine::Help:
-            print_plainpress_usage(rt.out);
-            return 0;
-        case CommandLine::Bad:
-            print_plainpress_usage(rt.out);
-            return 2;
+    std::string usage = std::string(kUsageHead) + kNamingUsageLines + "\n";
+    if (std::optional<int> status =
+            answer_command_line(parse_command_line(argc, argv, options, rt.err), rt.out,
+                                "Plainpress", kVersion, usage.c_str())) {
+        return *status;
     }
     // Without any argument the run goes on with an empty output name, which
     // names no calculator.

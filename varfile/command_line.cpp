@@ -3,11 +3,15 @@
 #include <cctype>
 #include <cstring>
 
+#ifndef VARKIT_VERSION
+#define VARKIT_VERSION "0"
+#endif
+
 namespace varkit {
 
 bool is_switch(const char* argument) {
     if (argument[0] == '-') {
-        return true;
+        return argument[1] != '-';
     }
     // On Unix "/" also begins every absolute path: one with a further '/' in
     // it ("/home/an/notes.89t") is a file name, not a switch.
@@ -16,6 +20,26 @@ bool is_switch(const char* argument) {
 
 char switch_letter(const char* argument) {
     return static_cast<char>(std::toupper(static_cast<unsigned char>(argument[1])));
+}
+
+LongOption split_long_option(const char* argument) {
+    std::string_view text(argument);
+    text.remove_prefix(text.starts_with("--") ? 2 : 0);
+    std::size_t equals = text.find('=');
+    if (equals == std::string_view::npos) {
+        return {text, std::nullopt};
+    }
+    return {text.substr(0, equals), text.substr(equals + 1)};
+}
+
+CommandLine common_long_option(const LongOption& option) {
+    if (option.value) {
+        return CommandLine::Bad;
+    }
+    if (option.name == "help") {
+        return CommandLine::Help;
+    }
+    return option.name == "version" ? CommandLine::Version : CommandLine::Bad;
 }
 
 void print_usage(std::FILE* out, const char* program, const char* version, const char* text) {
@@ -28,6 +52,29 @@ void print_usage(std::FILE* out, const char* program, const char* version, const
             std::fputc(*p, out);
         }
     }
+}
+
+void print_version(std::FILE* out, const char* program) {
+    std::fprintf(out, "%s %s\n", program, VARKIT_VERSION);
+}
+
+std::optional<int> answer_command_line(CommandLine command_line, std::FILE* out,
+                                       const char* program, const char* version,
+                                       const char* usage) {
+    switch (command_line) {
+        case CommandLine::Run:
+            return std::nullopt;
+        case CommandLine::Version:
+            print_version(out, program);
+            return 0;
+        case CommandLine::Help:
+            print_usage(out, program, version, usage);
+            return 0;
+        case CommandLine::Bad:
+            break;
+    }
+    print_usage(out, program, version, usage);
+    return 2;
 }
 
 }  // namespace varkit

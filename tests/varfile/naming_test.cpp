@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/program_run.h"
 #include "varfile/varfile.h"
 
 namespace varkit {
@@ -129,6 +130,34 @@ TEST(CommandLine, SwitchesAndUsage) {
     EXPECT_TRUE(is_switch("-dir/name"));
     EXPECT_EQ(switch_letter("/name"), 'N');
     EXPECT_EQ(switch_letter("-"), '\0');
+    EXPECT_FALSE(is_switch("--help"));
+
+    LongOption format = split_long_option("--format=png");
+    EXPECT_EQ(format.name, "format");
+    EXPECT_EQ(format.value, "png");
+    EXPECT_EQ(split_long_option("--utf8").value, std::nullopt);
+    EXPECT_EQ(split_long_option("--x=").value, "");
+    EXPECT_EQ(common_long_option(split_long_option("--help")), CommandLine::Help);
+    EXPECT_EQ(common_long_option(split_long_option("--version")), CommandLine::Version);
+    EXPECT_EQ(common_long_option(split_long_option("--help=1")), CommandLine::Bad);
+    EXPECT_EQ(common_long_option(split_long_option("--nonsense")), CommandLine::Bad);
+
+    // "--" ends the options once; a value switch still takes it as its value.
+    std::vector<std::string> words = {"p", "-N", "--", "/x", "--", "--help", "/y", "--"};
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    Arguments args(static_cast<int>(argv.size()), argv.data());
+    std::string kinds;
+    while (!args.done()) {
+        const char* argument = args.next();
+        if (std::string_view(argument) == "-N") {
+            EXPECT_STREQ(args.take_value(), "--");
+        }
+        kinds += args.is_long_option(argument) ? 'L' : args.is_switch(argument) ? 'S' : 'F';
+    }
+    EXPECT_EQ(kinds, "SSFFF");
 
     char* buffer = nullptr;
     std::size_t size = 0;
@@ -137,6 +166,27 @@ TEST(CommandLine, SwitchesAndUsage) {
     std::fclose(out);
     EXPECT_EQ(std::string(buffer, size), "Tool v9\na Tool b Tool\n100%\n");
     std::free(buffer);
+}
+
+// GNU-style --help and --version in every program, whatever else the command
+// line holds; an unknown long option is a bad command line.
+TEST(CommandLine, EveryProgramAnswersHelpAndVersion) {
+    for (const char* program :
+         {"Varlook", "Plaincast", "Plainpress", "Pixelcast", "Pixelpress", "Quillcast"}) {
+        auto help = testing::run_executable(program, {"--help"});
+        auto question = testing::run_executable(program, {"/?"});
+        EXPECT_EQ(help.status, 0) << program;
+        EXPECT_EQ(help.out, question.out) << program;
+        EXPECT_EQ(help.out.rfind(program, 0), 0u) << program;
+
+        auto version = testing::run_executable(program, {"x.89t", "--version"});
+        EXPECT_EQ(version.status, 0) << program;
+        EXPECT_EQ(version.out, std::string(program) + " " + VARKIT_TEST_VERSION "\n");
+
+        auto unknown = testing::run_executable(program, {"--frobnicate"});
+        EXPECT_EQ(unknown.status, 2) << program;
+        EXPECT_EQ(unknown.out, question.out) << program;
+    }
 }
 
 }  // namespace
