@@ -1,7 +1,5 @@
 #include "picture_export/console_picture.h"
 
-#include <langinfo.h>
-
 #include <cstring>
 #include <cwchar>
 
@@ -40,10 +38,6 @@ std::string utf8_encode(char32_t c) {
 }
 
 }  // namespace
-
-bool console_uses_utf8() {
-    return std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
-}
 
 std::string cp437_glyph(unsigned char character, bool utf8) {
     if (!utf8 || character < 0x80) {

@@ -12,7 +12,8 @@ namespace varkit {
 inline constexpr unsigned char kFullBlock = 0xDB;
 
 // True when the console's character set (the C library's current LC_CTYPE
-// locale) is UTF-8.
+// locale) is UTF-8; never on Windows, whose console shows the bytes through
+// its code page.
 bool console_uses_utf8();
 
 // What the console gets for one code page 437 character: the byte itself, or
