@@ -11,6 +11,7 @@ packages=(
     xvfb xclip x11-utils
     python3 python3-pil imagemagick
     unrtf libreoffice-writer-nogui
+    g++-mingw-w64-x86-64-posix mingw-w64 googletest wine wine64 zip
     "$@"
 )
 

@@ -112,7 +112,9 @@ TEST_F(PictureEndToEnd, ConsoleFollowsTheLocale) {
     std::vector<std::string> environment = env();
     environment.push_back("LC_ALL=C.UTF-8");
     ProgramResult utf8 = run_executable("Pixelcast", {picture, "/S"}, environment);
-    EXPECT_EQ(utf8.out, "\n\u2588 \u2588\n \u2588 \n");
+    // A Windows console shows the bytes through its own code page.
+    EXPECT_EQ(utf8.out, testing::programs_run_through_wine() ? "\n\xDB \xDB\n \xDB \n"
+                                                             : "\n\u2588 \u2588\n \u2588 \n");
     EXPECT_EQ(run("Pixelcast", {picture, "/S"}).out, "\n\xDB \xDB\n \xDB \n");
 }
 
@@ -127,6 +129,11 @@ TEST_F(PictureEndToEnd, NoClipboard) {
     EXPECT_EQ(cast.status, 1);
     EXPECT_EQ(cast.err, "Error: Unable to open clipboard.\nError: Unable to open clipboard.\n");
     EXPECT_EQ(testing::read_file(bmp), Bytes({'o', 'l', 'd'}));
+    // The Windows clipboard is the desktop's, not the test's own folder, and
+    // may still hold a bitmap of an earlier run.
+    if (testing::programs_run_through_wine()) {
+        return;
+    }
 
     ProgramResult press = run("Pixelpress", {dir.file("new.89i")});
     EXPECT_EQ(press.status, 1);
