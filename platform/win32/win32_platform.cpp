@@ -118,21 +118,35 @@ std::optional<std::string> choose_file(DialogKind kind, const FileDialog& dialog
 
 }  // namespace
 
+// A stand-in clipboard is kept as the desktop platforms of Unix keep theirs:
+// it opens once, every other operation needs it open, and a bitmap goes to it
+// as the CF_DIB block the Windows clipboard would make of it.
 bool Win32Platform::clipboard_open() {
-    return use_clipboard_ && OpenClipboard(nullptr);
+    if (!stand_in_) {
+        return OpenClipboard(nullptr);
+    }
+    if (stand_in_open_ || !stand_in_->open()) {
+        return false;
+    }
+    stand_in_open_ = true;
+    return true;
 }
 
 bool Win32Platform::clipboard_empty() {
-    return EmptyClipboard();
+    return stand_in_ ? stand_in_open_ && stand_in_->empty() : EmptyClipboard();
 }
 
 bool Win32Platform::clipboard_set_text(std::string_view text) {
-    return set_block(CF_TEXT, text);
+    return stand_in_ ? stand_in_open_ && stand_in_->set_text(text) : set_block(CF_TEXT, text);
 }
 
 // The description becomes a GDI bitmap again here, since the platform hands
 // descriptions around; on success the clipboard owns that bitmap.
 bool Win32Platform::clipboard_set_bitmap(const DeviceBitmap& bitmap) {
+    if (stand_in_) {
+        return stand_in_open_ && is_valid_monochrome(bitmap) &&
+               stand_in_->set_dib(synthesize_dib(bitmap));
+    }
     HBITMAP handle = make_device_bitmap(bitmap);
     if (handle == nullptr) {
         return false;
@@ -145,19 +159,28 @@ bool Win32Platform::clipboard_set_bitmap(const DeviceBitmap& bitmap) {
 }
 
 bool Win32Platform::clipboard_set_rich_text(std::string_view rtf) {
+    if (stand_in_) {
+        return stand_in_open_ && stand_in_->set_rich_text(rtf);
+    }
     UINT format = RegisterClipboardFormatA("Rich Text Format");
     return format != 0 && set_block(format, rtf);
 }
 
 std::optional<std::string> Win32Platform::clipboard_get_text() {
+    if (stand_in_) {
+        return stand_in_open_ ? stand_in_->get_text() : std::nullopt;
+    }
     std::optional<std::string> bytes = block_bytes(CF_TEXT);
     if (!bytes) {
         return std::nullopt;
     }
-    return std::string(bytes->c_str());
+    return text_up_to_zero(*bytes);
 }
 
 std::optional<std::vector<std::uint8_t>> Win32Platform::clipboard_get_dib() {
+    if (stand_in_) {
+        return stand_in_open_ ? stand_in_->get_dib() : std::nullopt;
+    }
     std::optional<std::string> bytes = block_bytes(CF_DIB);
     if (!bytes) {
         return std::nullopt;
@@ -166,7 +189,12 @@ std::optional<std::vector<std::uint8_t>> Win32Platform::clipboard_get_dib() {
 }
 
 void Win32Platform::clipboard_close() {
-    CloseClipboard();
+    if (!stand_in_) {
+        CloseClipboard();
+    } else if (stand_in_open_) {
+        stand_in_->close();
+        stand_in_open_ = false;
+    }
 }
 
 // The bitmap GDI makes is the proof that the description is one; the

@@ -2,15 +2,20 @@
 // by GDI, the common dialogs, the default sound and the shell's "open".
 #pragma once
 
+#include <memory>
+
+#include "platform/clipboard.h"
 #include "platform/platform.h"
 
 namespace varkit {
 
 class Win32Platform : public Platform {
   public:
-    // Without a clipboard (VARKIT_CLIPBOARD=none) opening it always fails;
-    // everything else is still the desktop's.
-    explicit Win32Platform(bool use_clipboard = true) : use_clipboard_(use_clipboard) {}
+    // The Windows clipboard, or in its place the clipboard folder
+    // (VARKIT_CLIPBOARD=files) or none at all (VARKIT_CLIPBOARD=none);
+    // bitmaps, dialogs, sound and shell are always the desktop's.
+    explicit Win32Platform(std::unique_ptr<Clipboard> stand_in = nullptr)
+        : stand_in_(std::move(stand_in)) {}
 
     bool clipboard_open() override;
     bool clipboard_empty() override;
@@ -30,7 +35,8 @@ class Win32Platform : public Platform {
     void open_document(const std::string& path) override;
 
   private:
-    bool use_clipboard_;
+    std::unique_ptr<Clipboard> stand_in_;
+    bool stand_in_open_ = false;
 };
 
 }  // namespace varkit
