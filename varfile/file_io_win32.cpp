@@ -1,9 +1,8 @@
 // The Windows side of the file layer: paths are the programs' ANSI strings,
 // passed to the wide Win32 calls; every stream is in binary mode.
-#include <windows.h>
-
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 #include <string>
 
@@ -16,8 +15,8 @@ std::wstring wide(const std::string& text) {
     if (text.empty()) {
         return std::wstring();
     }
-    int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                     nullptr, 0);
+    int length =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring result(static_cast<std::size_t>(length), L'\0');
     MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result.data(),
                         length);
@@ -43,7 +42,8 @@ std::FILE* stream_of(HANDLE handle, bool for_update, const char* mode) {
 // other file had: the name and its open handle, or an empty name.
 std::pair<std::string, HANDLE> create_unique(const std::string& prefix, const std::string& suffix) {
     static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    unsigned long long seed = GetTickCount64() ^ (static_cast<unsigned long long>(GetCurrentProcessId()) << 20);
+    unsigned long long seed =
+        GetTickCount64() ^ (static_cast<unsigned long long>(GetCurrentProcessId()) << 20);
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = prefix;
         for (int i = 0; i < 6; ++i) {
@@ -107,7 +107,8 @@ bool OutputFile::open() {
     // Windows paths separate their parts with '\' or '/', and "C:name" is a
     // name in the current folder of drive C.
     std::size_t separator = target_.find_last_of("/\\:");
-    std::string folder = separator == std::string::npos ? std::string() : target_.substr(0, separator + 1);
+    std::string folder =
+        separator == std::string::npos ? std::string() : target_.substr(0, separator + 1);
     auto [name, handle] = create_unique(folder + ".varkit-", "");
     if (name.empty()) {
         return false;
@@ -129,8 +130,8 @@ bool OutputFile::commit() {
     std::FILE* file = file_.release();
     bool written = std::fflush(file) == 0 && !std::ferror(file);
     written = (std::fclose(file) == 0) && written;
-    if (!written || !MoveFileExW(wide(temporary_).c_str(), wide(target_).c_str(),
-                                 MOVEFILE_REPLACE_EXISTING)) {
+    if (!written ||
+        !MoveFileExW(wide(temporary_).c_str(), wide(target_).c_str(), MOVEFILE_REPLACE_EXISTING)) {
         DeleteFileW(wide(temporary_).c_str());
         return false;
     }

@@ -1,12 +1,11 @@
 // The clipboard folder on Windows, for VARKIT_CLIPBOARD=files there: the same
 // files and the same atomic replacement, with a lock file held open without
 // sharing in place of flock.
-#include <windows.h>
-
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
 #include <sys/stat.h>
+#include <windows.h>
 
 #include <cerrno>
 #include <chrono>
@@ -48,7 +47,8 @@ bool is_plain_folder(const std::string& path) {
 
 bool write_all(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
-        int n = _write(fd, bytes.data(), static_cast<unsigned>(std::min<std::size_t>(bytes.size(), 1 << 30)));
+        int n = _write(fd, bytes.data(),
+                       static_cast<unsigned>(std::min<std::size_t>(bytes.size(), 1 << 30)));
         if (n <= 0) {
             return false;
         }
@@ -106,8 +106,9 @@ bool ClipboardFolder::lock() {
     const auto deadline = std::chrono::steady_clock::now() + lock_wait_;
     for (;;) {
         int fd = -1;
-        errno_t failed = _sopen_s(&fd, lock_path.c_str(), _O_RDWR | _O_CREAT | _O_BINARY | _O_NOINHERIT,
-                                  _SH_DENYRW, _S_IREAD | _S_IWRITE);
+        errno_t failed =
+            _sopen_s(&fd, lock_path.c_str(), _O_RDWR | _O_CREAT | _O_BINARY | _O_NOINHERIT,
+                     _SH_DENYRW, _S_IREAD | _S_IWRITE);
         if (failed == 0) {
             lock_.reset(fd);
             break;
@@ -151,8 +152,8 @@ bool ClipboardFolder::write(const char* name, std::string_view bytes) {
     UniqueFd file(fd);
     bool written = write_all(file.get(), bytes);
     written = _close(file.release()) == 0 && written;
-    if (!written || !MoveFileExA(temporary.c_str(), (path_ + "\\" + name).c_str(),
-                                 MOVEFILE_REPLACE_EXISTING)) {
+    if (!written ||
+        !MoveFileExA(temporary.c_str(), (path_ + "\\" + name).c_str(), MOVEFILE_REPLACE_EXISTING)) {
         DeleteFileA(temporary.c_str());
         return false;
     }
@@ -188,8 +189,8 @@ std::optional<std::string> ClipboardFolder::read(const char* name) const {
 }
 
 bool ClipboardFolder::remove(const char* name) {
-    return locked() && (DeleteFileA((path_ + "\\" + name).c_str()) ||
-                        GetLastError() == ERROR_FILE_NOT_FOUND);
+    return locked() &&
+           (DeleteFileA((path_ + "\\" + name).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND);
 }
 
 }  // namespace varkit

@@ -1,10 +1,12 @@
 #include "platform/win32/win32_platform.h"
 
+// windows.h first: the other Windows headers build on it.
+// clang-format off
 #include <windows.h>
-
 #include <commdlg.h>
 #include <mmsystem.h>
 #include <shellapi.h>
+// clang-format on
 
 #include <cstring>
 
@@ -112,7 +114,8 @@ std::optional<std::string> choose_file(DialogKind kind, const FileDialog& dialog
     if (kind == DialogKind::open) {
         chooser.Flags |= OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
     }
-    BOOL chosen = kind == DialogKind::open ? GetOpenFileNameA(&chooser) : GetSaveFileNameA(&chooser);
+    BOOL chosen =
+        kind == DialogKind::open ? GetOpenFileNameA(&chooser) : GetSaveFileNameA(&chooser);
     return chosen ? std::optional<std::string>(name) : std::nullopt;
 }
 

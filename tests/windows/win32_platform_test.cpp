@@ -3,9 +3,8 @@
 // makes from a placed CF_BITMAP is the block our other backends make.
 #include "platform/win32/win32_platform.h"
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <chrono>
 
@@ -108,8 +107,7 @@ TEST(Win32Platform, StandInClipboards) {
     testing::TempDir dir;
     const std::string folder = dir.file("clipboard");
     Win32Platform first(std::make_unique<FilesClipboard>(folder));
-    Win32Platform second(
-        std::make_unique<FilesClipboard>(folder, std::chrono::milliseconds(50)));
+    Win32Platform second(std::make_unique<FilesClipboard>(folder, std::chrono::milliseconds(50)));
     DeviceBitmap bitmap = bitmap_of(17, 3, 5);
     ASSERT_TRUE(first.clipboard_open());
     EXPECT_FALSE(second.clipboard_open());

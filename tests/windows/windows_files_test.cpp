@@ -1,7 +1,6 @@
 // What differs on Windows in the file layer and the command line.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <filesystem>
 
@@ -20,8 +19,8 @@ TEST(WindowsRules, SlashAlwaysBeginsASwitch) {
     for (const char* argument : {"/x", "-x", "/home/an/notes.89t", "-dir/name", "/"}) {
         EXPECT_TRUE(is_switch(argument)) << argument;
     }
-    for (const char* argument : {"x/", "C:/notes.89t", "C:\\notes.89t", "\\\\server\\share\\a.89t",
-                                 "--help"}) {
+    for (const char* argument :
+         {"x/", "C:/notes.89t", "C:\\notes.89t", "\\\\server\\share\\a.89t", "--help"}) {
         EXPECT_FALSE(is_switch(argument)) << argument;
     }
 }
