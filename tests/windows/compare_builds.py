@@ -1,23 +1,29 @@
 #!/usr/bin/env python3
 """Runs the Linux and the Windows programs (the latter through Wine) on the
-shared calculator samples and compares what they print, their exit status and
+calculator files of the given folders (the shared samples, the examples)
+and compares what they print, their exit status and
 every file they leave, byte for byte. Where Windows rightly differs the bytes
 are brought together first: a saved Quillcast document has CR LF line ends on
 Windows (and nowhere a bare LF), and the CF_DIB that Windows makes from a
 placed bitmap clears the bits past the width and leaves the count of colours
-used at 0.
+used at 0 (in BMP files written from the clipboard and in the pictures of
+documents).
 
 With a DISPLAY on which a Wine desktop (explorer) runs, the Windows
 clipboard is also checked from the X side with xclip.
 
-    compare_builds.py <linux bin> <windows bin> <samples> <work folder>
+    compare_builds.py <linux bin> <windows bin> <work folder> <folder of variable files>...
 """
 import os
+import re
 import shutil
 import subprocess
 import sys
 
-LINUX_BIN, WINDOWS_BIN, SAMPLES, WORK = sys.argv[1:5]
+LINUX_BIN, WINDOWS_BIN, WORK = sys.argv[1:4]
+FOLDERS = sys.argv[4:]
+# Calculator variable files end in .8?? or .9??.
+VARIABLE_FILE = ("8", "9")
 failures = []
 
 
@@ -34,30 +40,47 @@ def run(build, folder, program, args, clipboard_dir, stdin=b""):
     return done.returncode, done.stdout, done.stderr
 
 
-def normalize_bmp(data):
-    """Clears what the two clipboards rightly make differently in a BMP file
-    written from a clipboard bitmap."""
-    data = bytearray(data)
-    if len(data) < 62 or data[:2] != b"BM":
-        return bytes(data)
-    data[46:50] = b"\0\0\0\0"
-    width = int.from_bytes(data[18:22], "little")
-    height = int.from_bytes(data[22:26], "little", signed=True)
-    offset = int.from_bytes(data[10:14], "little")
+def normalize_dib(data, at, rows_at):
+    """Clears in a DIB of 1 bit per pixel whose information header starts at
+    `at` and rows at `rows_at` what the clipboards rightly make differently:
+    the count of colours used and the bits past the width."""
+    data[at + 32:at + 36] = b"\0\0\0\0"
+    width = int.from_bytes(data[at + 4:at + 8], "little")
+    height = int.from_bytes(data[at + 8:at + 12], "little", signed=True)
     row_bytes = (width + 31) // 32 * 4
     for row in range(abs(height)):
         for column in range(width, row_bytes * 8):
-            at = offset + row * row_bytes + column // 8
-            if at < len(data):
-                data[at] &= ~(0x80 >> column % 8) & 0xFF
+            byte = rows_at + row * row_bytes + column // 8
+            if byte < len(data):
+                data[byte] &= ~(0x80 >> column % 8) & 0xFF
+
+
+def normalize_bmp(data):
+    """A BMP file written from a clipboard bitmap."""
+    data = bytearray(data)
+    if len(data) >= 62 and data[:2] == b"BM":
+        normalize_dib(data, 14, int.from_bytes(data[10:14], "little"))
     return bytes(data)
 
 
+def normalize_rtf_pictures(data):
+    """The pictures of a document, which come from the clipboard as DIBs
+    written in hexadecimal: 40-byte header, two colours, rows."""
+    def picture(match):
+        dib = bytearray(bytes.fromhex(re.sub(rb"\s", b"", match.group(0)).decode()))
+        if dib[:4] == b"\x28\0\0\0":
+            normalize_dib(dib, 0, 48)
+        return dib.hex().encode()
+    return re.sub(rb"(?m)^[0-9a-f][0-9a-f\r\n]{95,}", picture, data)
+
+
 def normalize(name, data, build):
-    if name.endswith(".rtf") and build == "windows":
-        if b"\n" in data.replace(b"\r\n", b""):
-            failures.append(f"{name}: a line feed without CR in the Windows document")
-        return data.replace(b"\r\n", b"\n")
+    if name.endswith(".rtf"):
+        if build == "windows":
+            if b"\n" in data.replace(b"\r\n", b""):
+                failures.append(f"{name}: a line feed without CR in the Windows document")
+            data = data.replace(b"\r\n", b"\n")
+        return normalize_rtf_pictures(data)
     if name.endswith(".bmp"):
         return normalize_bmp(data)
     return data
@@ -89,7 +112,7 @@ def steps_for(sample):
 
 
 def compare_sample(sample):
-    label = os.path.relpath(sample, SAMPLES)
+    label = os.path.join(os.path.basename(os.path.dirname(sample)), os.path.basename(sample))
     folders = {}
     for build in ("linux", "windows"):
         folder = os.path.join(WORK, build, label.replace("/", "_"))
@@ -191,11 +214,12 @@ def import_in_each(key, made, steps):
 
 
 def main():
-    samples = sorted(os.path.join(root, name) for root, _, names in os.walk(SAMPLES)
-                     for name in names if name != "README.md")
+    samples = sorted(os.path.join(root, name) for folder in FOLDERS if os.path.isdir(folder)
+                     for root, _, names in os.walk(folder) for name in names
+                     if len(name) > 4 and name[-4] == "." and name[-3] in VARIABLE_FILE)
     if not samples:
-        print(f"no samples in {SAMPLES}: the comparison is skipped")
-        return 0
+        print(f"no variable files in {' '.join(FOLDERS)}: nothing compared")
+        return 1
     for sample in samples:
         compare_sample(sample)
     if os.environ.get("DISPLAY"):
