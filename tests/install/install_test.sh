@@ -12,11 +12,16 @@ fail() {
     exit 1
 }
 
+# Runs a command quietly, showing what it said only when it fails.
+quietly() {
+    "$@" >"$work/log" 2>&1 || { cat "$work/log" >&2; fail "$*"; }
+}
+
 # Every name a program answers to runs, and every page and completion is
 # where man and bash-completion look for them under the prefix.
 check_tree() {
     local prefix=$work/prefix
-    cmake --install "$build" --prefix "$prefix" >/dev/null
+    quietly cmake --install "$build" --prefix "$prefix"
     for program in "${programs[@]}"; do
         for name in "$program" "${program,,}"; do
             [ "$("$prefix/bin/$name" --version)" = "$program $version" ] || fail "bin/$name"
@@ -84,7 +89,7 @@ check_manual_pages() {
 # The package holds exactly what the install rules install, names its
 # version and computed dependencies, and passes lintian without errors.
 check_package() {
-    cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/package" >/dev/null
+    quietly cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/package"
     local deb=("$work/package"/varkit_"$version"_*.deb)
     [ -f "${deb[0]}" ] || fail "no package"
     dpkg-deb --info "${deb[0]}" >"$work/info"
@@ -92,7 +97,7 @@ check_package() {
     grep -qx " Version: $version" "$work/info" || fail "package version"
     grep -q '^ Depends: .*libc6' "$work/info" || fail "computed dependencies"
 
-    DESTDIR=$work/tree cmake --install "$build" --prefix /usr >/dev/null
+    DESTDIR=$work/tree quietly cmake --install "$build" --prefix /usr
     (cd "$work/tree" && find . -mindepth 1 ! -type d | sort) >"$work/installed"
     dpkg-deb --contents "${deb[0]}" | awk '$1 !~ /^d/ { print $6 }' | sort >"$work/packed"
     diff "$work/installed" "$work/packed" || fail "the package differs from the install"
