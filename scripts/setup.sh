@@ -22,8 +22,8 @@ test_tools=(
     xvfb xclip x11-utils
     python3 python3-pil imagemagick
     unrtf libreoffice-writer-nogui
-    man-db groff-base mandoc bash-completion shared-mime-info
-    dpkg-dev fakeroot lintian
+    man-db groff-base mandoc bash-completion shared-mime-info libfile-mimeinfo-perl
+    dpkg-dev fakeroot file lintian
 )
 
 packages=("${build_needs[@]}")

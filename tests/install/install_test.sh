@@ -31,13 +31,6 @@ check_tree() {
     done
     [ -r "$prefix/share/doc/varkit/copyright" ] || fail "copyright"
 
-    # The install updated the MIME database: names go by extension, with the
-    # lab report and the TI-92 Plus files kept apart.
-    local globs=$prefix/share/mime/globs2
-    grep -qx '50:application/x-ti89-text:\*\.89t' "$globs" || fail "*.89t in globs2"
-    grep -qx '50:application/x-ti92plus-lab-report:\*\.9xr' "$globs" || fail "*.9xr in globs2"
-    grep -q 'application/x-ti92plus-variable' "$prefix/share/mime/magic" || fail "magic"
-
     # The installed completion offers each program's switches and files.
     local completions=$prefix/share/bash-completion/completions
     mkdir "$work/files" && cd "$work/files"
@@ -48,6 +41,16 @@ check_tree() {
     [ "$(complete_words "$completions" Pixelcast smiley.9xi '')" = "smiley.bmp" ] ||
         fail "Pixelcast second file"
     [ "$(complete_words "$completions" Quillcast notes.89t -F '')" = "" ] || fail "Quillcast font"
+
+    # The install updated the prefix's MIME database: files are known by
+    # their extension and, without one, by their first bytes.
+    cp "$source/examples/smiley.9xi" picture
+    local types expected
+    types=$(XDG_DATA_HOME=$prefix/share XDG_DATA_DIRS=$prefix/share \
+        mimetype -b notes.89t report.9xr picture | paste -sd " ")
+    expected="application/x-ti89-text application/x-ti92plus-lab-report"
+    expected+=" application/x-ti92plus-picture"
+    [ "$types" = "$expected" ] || fail "MIME types: $types"
 }
 
 # The completion words bash offers, sorted, for the command line given by the
