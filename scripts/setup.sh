@@ -23,7 +23,7 @@ test_tools=(
     python3 python3-pil imagemagick
     unrtf libreoffice-writer-nogui
     man-db groff-base mandoc bash-completion shared-mime-info libfile-mimeinfo-perl
-    dpkg-dev fakeroot file lintian
+    dpkg-dev file lintian
 )
 
 packages=("${build_needs[@]}")
