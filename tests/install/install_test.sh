@@ -82,8 +82,10 @@ check_manual_pages() {
             x "$source/dist/varkit.bash-completion" "${program,,}")
         for switch in $switches; do
             # -N is written /N, and /F0 to /F4 are /F#.
-            [[ $switch == --* ]] || switch=/${switch#-}
-            switch=${switch//[0-9]/#}
+            if [[ $switch != --* ]]; then
+                switch=/${switch#-}
+                switch=${switch//[0-9]/#}
+            fi
             grep -qF -- "$switch" "$work/page" || fail "$program.1 does not name $switch"
         done
     done
