@@ -26,7 +26,7 @@ quiet_load=${BENCH_LOAD:-1.0}
 build=${BENCH_BUILD:-build-bench}
 output=${BENCH_OUTPUT:-$root/bench/RESULTS.md}
 
-scripts/setup.sh hyperfine time valgrind
+scripts/setup.sh test hyperfine time valgrind
 scripts/build.sh "$build" -DCMAKE_BUILD_TYPE=Release -DVARKIT_TESTS=OFF -DVARKIT_BENCH=ON
 bin=$root/$build/bin
 
