@@ -83,7 +83,7 @@ constexpr std::array<char32_t, 256> make_table() {
 constexpr std::array<char32_t, 256> kUnicode = make_table();
 
 // ASCII spellings of the codes from 0x80 up; below that a code is its own
-// spelling, but for the store arrow.
+// spelling, but for the store arrow and 0x7F, which no ASCII text shows.
 constexpr std::string_view kAsciiHigh[128] = {
     "alpha", "beta", "Gamma", "gamma", "Delta", "delta", "epsilon", "zeta",      // 0x80
     "theta", "lambda", "xi", "Pi", "pi", "rho", "Sigma", "sigma",                // 0x88
@@ -194,6 +194,9 @@ std::string_view ascii_of(std::uint8_t code) {
     }();
     if (code == kStoreArrow) {
         return "->";
+    }
+    if (code == 0x7F) {
+        return "?";
     }
     if (code >= 0x80) {
         return kAsciiHigh[code - 0x80];

@@ -221,6 +221,8 @@ TEST_F(QuillcastEndToEnd, RealReadersSeeTheTextAndThePictures) {
                                                 "bbold\x7F"
                                                 "b and \x7Fiitalic\x7Fi\rCcommand\r a\\b{c}d\x05"
                                                 "e\r\x0CNext page\r x\xA4y\xA5z"));
+    write_file(work("symbols.9xt"), text_variable(" 5\x16x \x80 \x81 \x8C\r a\x9C"
+                                                  "b \x88\r x\xA4y\xE9\x05"));
     VariableFileSpec str;
     str.type_code = 12;
     str.data = string_data("first\rsecond");
@@ -246,6 +248,11 @@ TEST_F(QuillcastEndToEnd, RealReadersSeeTheTextAndThePictures) {
           "text Next page", "text x\u00A5y\u00A5z"},
          "a\\b{c}d\\05e"},
         {{"str.89s", "str.rtf"}, {"text first", "text second"}, "second"},
+        // Without the calculator font the characters still read right.
+        {{"symbols.9xt", "symbols.rtf", "--unicode"},
+         {"text 5\u2192x \u03B1 \u03B2 \u03C0", "text a\u2264" "b \u03B8",
+          "text x\u00A4y\u00E9\\05"},
+         "5->x"},  // a reader without Unicode shows the ASCII spelling
     };
     std::vector<std::string> rtf;
     for (const Document& document : documents) {
