@@ -85,18 +85,22 @@ constexpr std::array<char32_t, 256> kUnicode = make_table();
 // ASCII spellings of the codes from 0x80 up; below that a code is its own
 // spelling, but for the store arrow and 0x7F, which no ASCII text shows.
 constexpr std::string_view kAsciiHigh[128] = {
-    "alpha", "beta", "Gamma", "gamma", "Delta", "delta", "epsilon", "zeta",      // 0x80
-    "theta", "lambda", "xi", "Pi", "pi", "rho", "Sigma", "sigma",                // 0x88
-    "tau", "phi", "psi", "Omega", "omega", "E", "e", "i",                        // 0x90
-    "r", "T", "xbar", "ybar", "<=", "/=", ">=", "/_",                            // 0x98
-    " ", "!", "c", "L", "$", "Y", "|", "S",                                      // 0xA0
-    "sqrt", "(c)", "a", "<<", "not", "-", "(R)", "-",                            // 0xA8
-    "deg", "+/-", "^2", "^3", "'", "u", "P", ".",                                // 0xB0
-    ",", "^1", "o", ">>", "d", "integral", "infinity", "?",                      // 0xB8
-    "A", "A", "A", "A", "A", "A", "AE", "C", "E", "E", "E", "E", "I", "I", "I", "I",  // 0xC0
-    "D", "N", "O", "O", "O", "O", "O", "x", "O", "U", "U", "U", "U", "Y", "Th", "ss",  // 0xD0
-    "a", "a", "a", "a", "a", "a", "ae", "c", "e", "e", "e", "e", "i", "i", "i", "i",  // 0xE0
-    "d", "n", "o", "o", "o", "o", "o", "/", "o", "u", "u", "u", "u", "y", "th", "y",  // 0xF0
+    "alpha", "beta",   "Gamma", "gamma", "Delta", "delta",    "epsilon",  "zeta",   // 0x80
+    "theta", "lambda", "xi",    "Pi",    "pi",    "rho",      "Sigma",    "sigma",  // 0x88
+    "tau",   "phi",    "psi",   "Omega", "omega", "E",        "e",        "i",      // 0x90
+    "r",     "T",      "xbar",  "ybar",  "<=",    "/=",       ">=",       "/_",     // 0x98
+    " ",     "!",      "c",     "L",     "$",     "Y",        "|",        "S",      // 0xA0
+    "sqrt",  "(c)",    "a",     "<<",    "not",   "-",        "(R)",      "-",      // 0xA8
+    "deg",   "+/-",    "^2",    "^3",    "'",     "u",        "P",        ".",      // 0xB0
+    ",",     "^1",     "o",     ">>",    "d",     "integral", "infinity", "?",      // 0xB8
+    "A",     "A",      "A",     "A",     "A",     "A",        "AE",       "C",
+    "E",     "E",      "E",     "E",     "I",     "I",        "I",        "I",  // 0xC0
+    "D",     "N",      "O",     "O",     "O",     "O",        "O",        "x",
+    "O",     "U",      "U",     "U",     "U",     "Y",        "Th",       "ss",  // 0xD0
+    "a",     "a",      "a",     "a",     "a",     "a",        "ae",       "c",
+    "e",     "e",      "e",     "e",     "i",     "i",        "i",        "i",  // 0xE0
+    "d",     "n",      "o",     "o",     "o",     "o",        "o",        "/",
+    "o",     "u",      "u",     "u",     "u",     "y",        "th",       "y",  // 0xF0
 };
 
 constexpr std::uint8_t kStoreArrow = 0x16;
@@ -109,9 +113,8 @@ bool is_digit(char c) {
 // The control code escaped at `index` (two backslashes, two decimal digits)
 // when the table gives it a character of its own; 0 otherwise.
 std::uint8_t symbol_escape_at(std::string_view plain, std::size_t index) {
-    if (index + 4 > plain.size() || plain[index] != kBackslash ||
-        plain[index + 1] != kBackslash || !is_digit(plain[index + 2]) ||
-        !is_digit(plain[index + 3])) {
+    if (index + 4 > plain.size() || plain[index] != kBackslash || plain[index + 1] != kBackslash ||
+        !is_digit(plain[index + 2]) || !is_digit(plain[index + 3])) {
         return 0;
     }
     int value = (plain[index + 2] - '0') * 10 + (plain[index + 3] - '0');

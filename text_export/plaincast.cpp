@@ -112,8 +112,7 @@ bool is_supported_calculator(std::FILE* file) {
 
 // Open, empty, set, close; each failure prints its line and ends the
 // clipboard step. The text is shown only once the clipboard has taken it.
-bool copy_to_clipboard(const std::string& plain, const std::string& shown, bool show,
-                       Runtime& rt) {
+bool copy_to_clipboard(const std::string& plain, const std::string& shown, bool show, Runtime& rt) {
     Platform& clipboard = rt.platform;
     if (!clipboard.clipboard_open()) {
         std::fputs("Error: Unable to open clipboard.\n", rt.err);

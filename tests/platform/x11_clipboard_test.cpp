@@ -225,7 +225,9 @@ TEST_F(X11Clipboard, TextSetByUsIsReadByXclipByteExactAfterOurProcessEnded) {
 TEST_F(X11Clipboard, TextSetByXclipIsReadByUs) {
     auto p = platform();
     ASSERT_EQ(xclip_in("UTF8_STRING", "caf\xC3\xA9 a\u2264b \u2192\r\n"), 0);
-    EXPECT_EQ(get_text(*p), "caf\xE9 a\x9C" "b \\\\22\r\n");
+    EXPECT_EQ(get_text(*p),
+              "caf\xE9 a\x9C"
+              "b \\\\22\r\n");
     // xclip answers every target with its UTF-8 text, which holds a
     // character the calculator lacks.
     ASSERT_EQ(xclip_in("UTF8_STRING", "caf\xC3\xA9 \xE2\x82\xAC\r\n"), 0);

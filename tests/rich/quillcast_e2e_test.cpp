@@ -250,7 +250,9 @@ TEST_F(QuillcastEndToEnd, RealReadersSeeTheTextAndThePictures) {
         {{"str.89s", "str.rtf"}, {"text first", "text second"}, "second"},
         // Without the calculator font the characters still read right.
         {{"symbols.9xt", "symbols.rtf", "--unicode"},
-         {"text 5\u2192x \u03B1 \u03B2 \u03C0", "text a\u2264" "b \u03B8",
+         {"text 5\u2192x \u03B1 \u03B2 \u03C0",
+          "text a\u2264"
+          "b \u03B8",
           "text x\u00A4y\u00E9\\05"},
          "5->x"},  // a reader without Unicode shows the ASCII spelling
     };

@@ -61,7 +61,9 @@ TEST(Charset, EveryCodeSurvivesUtf8) {
         }
     }
     EXPECT_EQ(utf8_from_plain_text("5\\\\22x \\\\01 \\\\2"), "5\u2192x \\\\01 \\\\2");
-    EXPECT_EQ(ascii_from_plain_text("5\\\\22x a\x9C" "b \x8C \x88 caf\xE9"), "5->x a<=b pi theta cafe");
+    EXPECT_EQ(ascii_from_plain_text("5\\\\22x a\x9C"
+                                    "b \x8C \x88 caf\xE9"),
+              "5->x a<=b pi theta cafe");
 }
 
 TEST(Charset, RefusalsNameTheCharacterAndItsLine) {
@@ -71,12 +73,12 @@ TEST(Charset, RefusalsNameTheCharacterAndItsLine) {
         std::size_t line;
         bool not_utf8;
     };
-    for (const Case& c : {Case{"ab\r\ncd\nx\u20ACy", "\u20AC", 3, false},
-                          Case{"a\rb\r\rc\xFF", "0xFF", 4, true},
-                          Case{"\xC3(", "0xC3", 1, true},            // cut short
-                          Case{"\xC0\xAF", "0xC0", 1, true},         // overlong
-                          Case{"\xED\xA0\x80", "0xED", 1, true},     // surrogate
-                          Case{"x\U0001F600", "\U0001F600", 1, false}}) {
+    for (const Case& c :
+         {Case{"ab\r\ncd\nx\u20ACy", "\u20AC", 3, false}, Case{"a\rb\r\rc\xFF", "0xFF", 4, true},
+          Case{"\xC3(", "0xC3", 1, true},         // cut short
+          Case{"\xC0\xAF", "0xC0", 1, true},      // overlong
+          Case{"\xED\xA0\x80", "0xED", 1, true},  // surrogate
+          Case{"x\U0001F600", "\U0001F600", 1, false}}) {
         PlainTextFromUtf8 result = plain_text_from_utf8(c.utf8);
         ASSERT_TRUE(result.refusal) << c.utf8;
         EXPECT_EQ(result.refusal->shown, c.shown);

@@ -108,8 +108,11 @@ TEST(TextEndToEnd, Utf8AndAsciiTextFiles) {
         std::string utf8;  // the text file, when checked
     };
     const std::vector<Case> cases = {
-        {"note.89t", text_data(" 5\x16x\r \x80 \x81 \x8C\r a\x9C" "b\r \x88"),
-         "5\u2192x\r\n\u03B1 \u03B2 \u03C0\r\na\u2264" "b\r\n\u03B8"},
+        {"note.89t",
+         text_data(" 5\x16x\r \x80 \x81 \x8C\r a\x9C"
+                   "b\r \x88"),
+         "5\u2192x\r\n\u03B1 \u03B2 \u03C0\r\na\u2264"
+         "b\r\n\u03B8"},
         {"codes.89s", string_data(every_code), ""},
     };
     for (const Case& c : cases) {
@@ -119,8 +122,8 @@ TEST(TextEndToEnd, Utf8AndAsciiTextFiles) {
         if (!c.utf8.empty()) {
             EXPECT_EQ(as_string(read_file(dir.file("n.txt"))), c.utf8);
         }
-        ProgramResult in = plainpress({dir.file("back.89" + c.name.substr(4)), dir.file("n.txt"),
-                                       "--utf8", "/N", "n"});
+        ProgramResult in = plainpress(
+            {dir.file("back.89" + c.name.substr(4)), dir.file("n.txt"), "--utf8", "/N", "n"});
         EXPECT_EQ(in.err, "Done!\n");
         EXPECT_EQ(read_file(dir.file("back.89" + c.name.substr(4))), read_file(dir.file(c.name)));
     }

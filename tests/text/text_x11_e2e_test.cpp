@@ -50,11 +50,15 @@ class XvfbTest : public ::testing::Test {
 // the calculator's character table as UTF8_STRING (5→x, α, a≤b, θ); a UTF-8
 // console is shown the same characters, the C locale the bytes.
 TEST_F(XvfbTest, PlaincastTextReadByXclip) {
-    write_file(dir.file("n.89t"),
-               variable_file("**TI89**", 11, text_data(" abc\rCx\r\x0C\xE9\r 5\x16x \x80 a\x9C"
-                                                      "b \x88\x01")));
-    const std::string bytes = "abc\r\nC:x\r\nB:\xE9\r\n5\\\\22x \x80 a\x9C" "b \x88\\\\01";
-    const std::string utf8 = "abc\r\nC:x\r\nB:\u00E9\r\n5\u2192x \u03B1 a\u2264" "b \u03B8\\\\01";
+    write_file(dir.file("n.89t"), variable_file("**TI89**", 11,
+                                                text_data(" abc\rCx\r\x0C\xE9\r 5\x16x \x80 a\x9C"
+                                                          "b \x88\x01")));
+    const std::string bytes =
+        "abc\r\nC:x\r\nB:\xE9\r\n5\\\\22x \x80 a\x9C"
+        "b \x88\\\\01";
+    const std::string utf8 =
+        "abc\r\nC:x\r\nB:\u00E9\r\n5\u2192x \u03B1 a\u2264"
+        "b \u03B8\\\\01";
     ProgramResult out = run("Plaincast", {dir.file("n.89t"), "/S"});
     EXPECT_EQ(out.err, "Text copied to clipboard.\n");
     EXPECT_EQ(out.status, 0);
@@ -85,10 +89,8 @@ TEST_F(XvfbTest, PlainpressImportsXclipText) {
 
     // Text copied from a UTF-8 program arrives as calculator codes; a
     // character the calculator lacks leaves the clipboard without text.
-    for (const auto& [copied, text] :
-         std::vector<std::pair<std::string, std::string>>{
-             {"x\u2192y \u2264 \u03C0\n\u03B8", " x\x16y \x9C \x8C\r \x88"},
-             {"5 \u20AC", ""}}) {
+    for (const auto& [copied, text] : std::vector<std::pair<std::string, std::string>>{
+             {"x\u2192y \u2264 \u03C0\n\u03B8", " x\x16y \x9C \x8C\r \x88"}, {"5 \u20AC", ""}}) {
         write_file(dir.file("in.txt"), copied);
         ASSERT_EQ(run_tool({"xclip", "-selection", "clipboard", "-t", "UTF8_STRING", "-i",
                             dir.file("in.txt")},
@@ -102,8 +104,9 @@ TEST_F(XvfbTest, PlainpressImportsXclipText) {
             continue;
         }
         EXPECT_EQ(pasted.err, "Done!\n");
-        EXPECT_EQ(read_file(dir.file("pasted.89t")),
-                  variable_file("**TI89**", 11, text_data(text), {"pasted", "main", "From clipboard"}));
+        EXPECT_EQ(
+            read_file(dir.file("pasted.89t")),
+            variable_file("**TI89**", 11, text_data(text), {"pasted", "main", "From clipboard"}));
     }
 }
 
