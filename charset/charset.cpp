@@ -170,8 +170,8 @@ char32_t unicode_of(std::uint8_t code) {
 }
 
 std::optional<std::uint8_t> calculator_code_of(char32_t character) {
-    // Most text is ASCII, which the table keeps.
-    if (character >= 0x20 && character < 0x80) {
+    // Most text is ASCII and Latin-1, which the table mostly keeps.
+    if (character != 0 && character < kUnicode.size() && kUnicode[character] == character) {
         return static_cast<std::uint8_t>(character);
     }
     for (std::size_t code = 1; code < kUnicode.size(); ++code) {
