@@ -153,14 +153,36 @@ void append_plain_code(std::string& plain, std::uint8_t code) {
     }
 }
 
-UnicodeRefusal refusal_at(std::string_view utf8, std::size_t index, std::size_t length,
-                          std::size_t line) {
-    if (length > 0) {
-        return {std::string(utf8.substr(index, length)), line, false};
+// The code a character of UTF-8 text gives. A control character below
+// U+0020 is its own byte, as in text files without --utf8 (a form feed
+// stays 0x0C); its stand-in gives the same code.
+std::optional<std::uint8_t> code_of_text_character(char32_t character) {
+    if (character != 0 && character < 0x20) {
+        return static_cast<std::uint8_t>(character);
     }
+    return calculator_code_of(character);
+}
+
+std::string hex_digits(unsigned value, int digits) {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    auto byte = static_cast<unsigned char>(utf8[index]);
-    return {std::string("0x") + kHex[byte >> 4] + kHex[byte & 0xF], line, true};
+    std::string text;
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) {
+        text += kHex[(value >> shift) & 0xF];
+    }
+    return text;
+}
+
+// A refused character as a message shows it: itself, but for a C1 control,
+// which a terminal could take for a command, shown as U+0085.
+UnicodeRefusal refusal_at(std::string_view utf8, std::size_t index, std::size_t length,
+                          char32_t character, std::size_t line) {
+    if (length == 0) {
+        return {"0x" + hex_digits(static_cast<unsigned char>(utf8[index]), 2), line, true};
+    }
+    if (character >= 0x80 && character < 0xA0) {
+        return {"U+" + hex_digits(character, 4), line, false};
+    }
+    return {std::string(utf8.substr(index, length)), line, false};
 }
 
 }  // namespace
@@ -273,10 +295,10 @@ PlainTextFromUtf8 plain_text_from_utf8(std::string_view utf8) {
         }
         std::optional<std::uint8_t> code;
         if (length > 0) {
-            code = calculator_code_of(character);
+            code = code_of_text_character(character);
         }
         if (!code) {
-            result.refusal = refusal_at(utf8, i, length, line);
+            result.refusal = refusal_at(utf8, i, length, character, line);
             return result;
         }
         // CR, LF and CR LF each end one line.

@@ -63,7 +63,8 @@ struct PlainTextFromUtf8 {
 
 // UTF-8 text back in the plain-text form of calculator codes: the inverse of
 // utf8_from_plain_text, so a control code's own character (→) comes back as
-// its escape. A byte-order mark at the start is passed over.
+// its escape. A control character below U+0020 is its own byte, as in the
+// plain-text form; a byte-order mark at the start is passed over.
 PlainTextFromUtf8 plain_text_from_utf8(std::string_view utf8);
 
 // True when the console's character set (the C library's current LC_CTYPE

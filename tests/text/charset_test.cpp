@@ -78,16 +78,17 @@ TEST(Charset, RefusalsNameTheCharacterAndItsLine) {
           Case{"\xC3(", "0xC3", 1, true},         // cut short
           Case{"\xC0\xAF", "0xC0", 1, true},      // overlong
           Case{"\xED\xA0\x80", "0xED", 1, true},  // surrogate
-          Case{"x\U0001F600", "\U0001F600", 1, false}}) {
+          Case{"x\U0001F600", "\U0001F600", 1, false}, Case{"\u0085", "U+0085", 1, false}}) {
         PlainTextFromUtf8 result = plain_text_from_utf8(c.utf8);
         ASSERT_TRUE(result.refusal) << c.utf8;
         EXPECT_EQ(result.refusal->shown, c.shown);
         EXPECT_EQ(result.refusal->line, c.line) << c.utf8;
         EXPECT_EQ(result.refusal->not_utf8, c.not_utf8);
     }
-    // A byte-order mark is passed over, a zero ends the text.
+    // A byte-order mark is passed over, a control character is its own byte,
+    // a zero ends the text.
     EXPECT_EQ(plain_text_from_utf8("\xEF\xBB\xBFx\u2192y").plain, "x\\\\22y");
-    EXPECT_EQ(plain_text_from_utf8(std::string("a\0\xFF", 3)).plain, "a");
+    EXPECT_EQ(plain_text_from_utf8(std::string("a\x0C\x1B\0\xFF", 5)).plain, "a\x0C\x1B");
 }
 
 }  // namespace
