@@ -1,9 +1,6 @@
 #include "charset/charset.h"
 
-#include <langinfo.h>
-
 #include <array>
-#include <cstring>
 
 namespace varkit {
 namespace {
@@ -309,10 +306,6 @@ PlainTextFromUtf8 plain_text_from_utf8(std::string_view utf8) {
         i += length;
     }
     return result;
-}
-
-bool console_uses_utf8() {
-    return std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
 }
 
 }  // namespace varkit
