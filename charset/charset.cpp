@@ -11,10 +11,13 @@ namespace {
 // most control codes and the codes 0x80 to 0x9F given to mathematical
 // symbols and Greek letters, and a few codes above 0xA0 redefined.
 //
-// Every code not listed keeps its Latin-1 character, except the C0 and C1
-// control codes, which get stand-ins: tab, line feed and carriage return
-// stay themselves. A glyph without a single Unicode character of its own (x-bar,
-// the calculator's own control-code symbols) gets U+E000 + code.
+// Every code not listed keeps its Latin-1 character. The C0 and C1 control
+// codes not listed get stand-ins, U+E000 + code (tab, line feed and carriage
+// return stay themselves): x-bar (0x9A) has no single Unicode character, and
+// the calculator's symbols among the control codes other than the store arrow
+// are kept as stand-ins until each is matched to its character here. A
+// stand-in is lossless: it comes back to its code, and the plain-text form
+// keeps writing those codes as escapes.
 struct Redefined {
     std::uint8_t code;
     char32_t character;
