@@ -99,7 +99,12 @@ CommandLine parse_command_line(int argc, char** argv, QuillcastOptions& options)
     while (!args.done()) {
         const char* argument = args.next();
         if (args.is_long_option(argument)) {
-            return common_long_option(split_long_option(argument));
+            LongOption option = split_long_option(argument);
+            if (option.name == "unicode" && !option.value) {
+                options.rtf.unicode = true;
+                continue;
+            }
+            return common_long_option(option);
         }
         if (!args.is_switch(argument)) {
             if (!take_file_name(argument, options)) {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "charset/charset.h"
 #include "varfile/varfile.h"
 
 namespace varkit {
@@ -30,6 +31,8 @@ struct Options {
     std::optional<std::string> output_file;
     std::optional<std::string> text_file;
     NamingOptions naming;
+    // --utf8: the text file is UTF-8, read through the character table.
+    bool utf8_file = false;
 };
 
 CommandLine parse_command_line(int argc, char** argv, Options& options, std::FILE* messages) {
@@ -37,7 +40,12 @@ CommandLine parse_command_line(int argc, char** argv, Options& options, std::FIL
     while (!args.done()) {
         const char* argument = args.next();
         if (args.is_long_option(argument)) {
-            return common_long_option(split_long_option(argument));
+            LongOption option = split_long_option(argument);
+            if (option.name == "utf8" && !option.value) {
+                options.utf8_file = true;
+                continue;
+            }
+            return common_long_option(option);
         }
         if (args.is_switch(argument)) {
             char letter = switch_letter(argument);
@@ -104,6 +112,23 @@ std::optional<std::string> read_clipboard_text(Runtime& rt) {
     return text;
 }
 
+// A UTF-8 text file's text in calculator codes, or nothing after the line
+// that names the first character the calculator lacks.
+std::optional<std::string> plain_text_from_utf8_file(const std::string& utf8, Runtime& rt) {
+    PlainTextFromUtf8 converted = plain_text_from_utf8(utf8);
+    if (const std::optional<UnicodeRefusal>& refusal = converted.refusal) {
+        if (refusal->not_utf8) {
+            std::fprintf(rt.err, "Error: The byte %s (line %zu) is not UTF-8.\n",
+                         refusal->shown.c_str(), refusal->line);
+        } else {
+            std::fprintf(rt.err, "Error: \"%s\" (line %zu) has no calculator character.\n",
+                         refusal->shown.c_str(), refusal->line);
+        }
+        return std::nullopt;
+    }
+    return std::move(converted.plain);
+}
+
 // The text from the text file when it is open, else from the clipboard. A
 // text file without text makes no variable.
 std::optional<std::string> read_text(std::FILE* text_file, const Options& options, Runtime& rt) {
@@ -115,7 +140,7 @@ std::optional<std::string> read_text(std::FILE* text_file, const Options& option
         std::fprintf(rt.err, "Error: No text in %s.\n", options.text_file->c_str());
         return std::nullopt;
     }
-    return plain;
+    return options.utf8_file ? plain_text_from_utf8_file(plain, rt) : plain;
 }
 
 VarHeader new_header(const char* signature, TextLayout layout, std::size_t data_length,

@@ -18,8 +18,8 @@ using Names = std::vector<std::string>;
 class FilesClipboardTest : public ::testing::Test {
   protected:
     ProgramResult run(const std::string& program, const Names& args) {
-        return run_executable(program, args,
-                              {"VARKIT_CLIPBOARD=files", "VARKIT_CLIPBOARD_DIR=" + clip});
+        return run_executable(
+            program, args, {"VARKIT_CLIPBOARD=files", "VARKIT_CLIPBOARD_DIR=" + clip, "LC_ALL=C"});
     }
 
     TempDir dir;
