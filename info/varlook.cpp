@@ -1,5 +1,6 @@
 #include "info/varlook.h"
 
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -132,11 +133,17 @@ const char* status_word(std::uint8_t attribute) {
     }
 }
 
+// A fixed-width field up to its first zero byte, as it may be shown on `out`.
+template <std::size_t N>
+std::string field_text(const std::array<char, N>& field, std::FILE* out) {
+    return shown_field(std::string_view(field.data(), ::strnlen(field.data(), N)), out);
+}
+
 void print_header_report(const VarHeader& header, std::FILE* out) {
-    std::fprintf(out, "Calculator:  %.8s\n", header.signature.data());
-    std::fprintf(out, "Filename:    %.8s\n", header.name.data());
-    std::fprintf(out, "Folder:      %.8s\n", header.folder.data());
-    std::fprintf(out, "Comment:     %.40s\n", header.comment.data());
+    std::fprintf(out, "Calculator:  %s\n", field_text(header.signature, out).c_str());
+    std::fprintf(out, "Filename:    %s\n", field_text(header.name, out).c_str());
+    std::fprintf(out, "Folder:      %s\n", field_text(header.folder, out).c_str());
+    std::fprintf(out, "Comment:     %s\n", field_text(header.comment, out).c_str());
     if (header.type_code == kTypeFolder) {
         return;  // a group file: its first entry is only a folder
     }
@@ -174,6 +181,9 @@ bool verify_checksum(const VarHeader& header, bool fix, std::FILE* file, std::FI
     }
     unsigned computed = vf_compute_checksum(file);
     unsigned stored = vf_stored_checksum(file);
+    if (std::ferror(file)) {
+        return false;  // the caller reports the failed read
+    }
     if (computed == stored) {
         std::fprintf(out, "Checksum:    %X (verified)\n", computed);
         return true;
@@ -183,7 +193,6 @@ bool verify_checksum(const VarHeader& header, bool fix, std::FILE* file, std::FI
                      stored, computed);
         return false;
     }
-    std::rewind(file);
     if (std::fseek(file, -2, SEEK_END) != 0 ||
         vf_write_checksum(static_cast<std::uint16_t>(computed), file) != 1 ||
         std::fflush(file) != 0) {
@@ -192,6 +201,11 @@ bool verify_checksum(const VarHeader& header, bool fix, std::FILE* file, std::FI
     }
     std::fprintf(out, "Checksum:    %Xh (was %Xh)\n", computed, stored);
     return true;
+}
+
+bool report_read_failure(const VarlookOptions& options, Runtime& rt) {
+    std::fprintf(rt.out, "Error: Can't read %s.\n", options.file_name.c_str());
+    return false;
 }
 
 // The run after the command line: open, accept, rewrite, report, verify, and
@@ -203,7 +217,11 @@ bool report_file(const VarlookOptions& options, Runtime& rt) {
         std::fprintf(rt.out, "Error: Can't open %s.\n", options.file_name.c_str());
         return false;
     }
-    if (!is_supported(file.get())) {
+    bool supported = is_supported(file.get());
+    if (std::ferror(file.get())) {
+        return report_read_failure(options, rt);
+    }
+    if (!supported) {
         std::fputs("Error: File type not supported.\n", rt.out);
         return false;
     }
@@ -216,14 +234,26 @@ bool report_file(const VarlookOptions& options, Runtime& rt) {
     bool sound = true;
     if (!rewrite_names(options.naming, file.get(), rt.out)) {
         std::fprintf(rt.out, "Error: Can't write %s.\n", options.file_name.c_str());
+        // Reported; the report that follows shows what the file now holds.
+        std::clearerr(file.get());
         sound = false;
     }
     VarHeader header;
     vf_read_header(&header, file.get());
+    if (std::ferror(file.get())) {
+        return report_read_failure(options, rt);
+    }
     print_header_report(header, rt.out);
     if (header.type_code != kTypeFolder) {
         print_contents_summary(header.type_code, file.get(), rt.out, rt.err);
         sound = verify_checksum(header, options.fix_checksum, file.get(), rt.out) && sound;
+        if (std::ferror(file.get())) {
+            return report_read_failure(options, rt);
+        }
+    }
+    if (std::fclose(file.release()) != 0) {
+        std::fprintf(rt.out, "Error: Can't write %s.\n", options.file_name.c_str());
+        sound = false;
     }
     std::fputs("\n", rt.out);
     return sound;
