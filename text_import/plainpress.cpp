@@ -103,6 +103,10 @@ std::optional<std::string> read_clipboard_text(Runtime& rt) {
     std::optional<std::string> text = clipboard.clipboard_get_text();
     if (!text) {
         std::fputs("Error: Unable to get clipboard data.\n", rt.err);
+    } else if (text->size() > kPlainTextReadLimit) {
+        // Beyond the limit a text can only be too long; converting all of it
+        // would cost memory and tell nothing more.
+        text->resize(kPlainTextReadLimit);
     }
     clipboard.clipboard_close();
     return text;
