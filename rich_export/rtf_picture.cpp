@@ -118,6 +118,7 @@ int RtfWriter::rtf_embed_picture(std::FILE* in, std::FILE* out) {
     FilePtr bmp = open_existing_file(bmp_file.path().c_str(), false);
     std::uint8_t file_header[kBmpFileHeaderSize];
     if (!bmp || std::fread(file_header, sizeof file_header, 1, bmp.get()) != 1) {
+        report("Error: Unable to read a temporary file.\n");
         return 0;
     }
     section_pending_ = true;

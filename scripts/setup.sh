@@ -8,7 +8,7 @@ packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     libxcb1-dev libpng-dev zlib1g-dev
-    xvfb xclip x11-utils
+    xvfb xclip x11-utils strace
     python3 python3-pil imagemagick
     unrtf libreoffice-writer-nogui
     "$@"

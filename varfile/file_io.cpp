@@ -1,6 +1,7 @@
 #include "varfile/file_io.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,6 +93,26 @@ void install_cleanup_handlers() {
         ::sigaction(signal_number, &action, nullptr);
     }
 }
+
+// Holds back the cleaned signals while a temporary file is made and
+// remembered, so none can end the run in between.
+class CleanedSignalsHeld {
+  public:
+    CleanedSignalsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int signal_number : kCleanedSignals) {
+            sigaddset(&held, signal_number);
+        }
+        ::pthread_sigmask(SIG_BLOCK, &held, &previous_);
+    }
+    ~CleanedSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    CleanedSignalsHeld(const CleanedSignalsHeld&) = delete;
+    CleanedSignalsHeld& operator=(const CleanedSignalsHeld&) = delete;
+
+  private:
+    sigset_t previous_;
+};
 
 // The slot that holds `path` until forget_temporary, or -1 when none is free
 // (the file is then only removed by its owner object).
@@ -252,6 +273,7 @@ bool OutputFile::open() {
 
 bool OutputFile::open_beside(const std::string& destination) {
     std::string pattern = folder_of(destination) + ".varkit-XXXXXX";
+    CleanedSignalsHeld held;
     int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) {
         return false;
@@ -328,6 +350,7 @@ bool OutputFile::commit_direct(std::FILE* file) {
 
 ScratchFile::ScratchFile(const char* suffix) {
     std::string pattern = scratch_folder() + "/varkit-XXXXXX" + suffix;
+    CleanedSignalsHeld held;
     int fd = ::mkostemps(pattern.data(), static_cast<int>(std::strlen(suffix)), O_CLOEXEC);
     if (fd >= 0) {
         slot_ = remember_temporary(pattern);
