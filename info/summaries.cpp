@@ -1,10 +1,10 @@
 #include "info/summaries.h"
 
+#include <unistd.h>
+
 #include <array>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "varfile/varfile.h"
 

@@ -101,8 +101,7 @@ void set_header_field(std::array<char, M>& to, const std::array<char, N>& from) 
 // file is a group. The checksum does not cover these fields. The header is
 // changed in memory and written back in one piece, so a failed write leaves
 // the old header rather than some fields of each.
-bool rewrite_names(const NamingOptions& naming, VarHeader header, std::FILE* file,
-                   std::FILE* out) {
+bool rewrite_names(const NamingOptions& naming, VarHeader header, std::FILE* file, std::FILE* out) {
     if (is_given(naming.name)) {
         set_header_field(header.name, naming.name);
     }

@@ -151,7 +151,8 @@ bool load_calculator_picture(const std::string& path, CalculatorPicture& picture
                      picture.size.columns);
         return false;
     }
-    int complete = vf_read_picture_rows(geometry->first_row, picture.size, picture.rows, file.get());
+    int complete =
+        vf_read_picture_rows(geometry->first_row, picture.size, picture.rows, file.get());
     if (read_failed(file.get(), path, err)) {
         return false;
     }

@@ -134,8 +134,7 @@ bool copy_to_clipboard(const DeviceBitmap& description, Runtime& rt) {
 // The BMP file is read back from the clipboard, whatever the clipboard step
 // gave, and holds the clipboard's form of this run's own bitmap.
 bool save_bmp_file(const std::string& path, const DeviceBitmap& bitmap, Runtime& rt) {
-    if (clip_dib_to_file(path, ClipDibCreateFailure::EndsRun, bitmap, rt) !=
-        ClipDibResult::Saved) {
+    if (clip_dib_to_file(path, ClipDibCreateFailure::EndsRun, bitmap, rt) != ClipDibResult::Saved) {
         return false;
     }
     std::fprintf(rt.err, "Image copied to %s.\n", path.c_str());

@@ -36,9 +36,9 @@ long file_size(std::FILE* file) {
 
 }  // namespace varkit
 
+#include <cerrno>
 #include <climits>
 #include <csignal>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 

@@ -112,8 +112,7 @@ bool check_default_name(const NamingOptions& options, std::string_view output_pa
     if (starts_with_letter(name.c_str())) {
         return true;
     }
-    std::fprintf(messages,
-                 "Error: \"%s\" is not a valid calculator name; give one with /N name.\n",
+    std::fprintf(messages, "Error: \"%s\" is not a valid calculator name; give one with /N name.\n",
                  name.c_str());
     return false;
 }
