@@ -301,6 +301,7 @@ bool OutputFile::open_beside(const std::string& destination) {
 // nothing is left behind whatever ends the run.
 bool OutputFile::open_direct() {
     std::string pattern = scratch_folder() + "/varkit-XXXXXX";
+    CleanedSignalsHeld held;
     int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) {
         return false;
