@@ -36,25 +36,6 @@ def check(condition, what):
         print("FAILED:", what, flush=True)
 
 
-def bmp_1bpp(rows):
-    """A bottom-up 1-bit BMP of text rows, '#' a black pixel."""
-    width, height = len(rows[0]), len(rows)
-    stride = (width + 31) // 32 * 4
-    pixels = b""
-    for row in reversed(rows):
-        line = bytearray(stride)
-        for i, c in enumerate(row):
-            if c != "#":  # colour 1, white
-                line[i // 8] |= 0x80 >> (i % 8)
-        pixels += bytes(line)
-    info = (40).to_bytes(4, "little") + width.to_bytes(4, "little") + height.to_bytes(4, "little")
-    info += (1).to_bytes(2, "little") + (1).to_bytes(2, "little") + bytes(24)
-    table = bytes([0, 0, 0, 0, 255, 255, 255, 0])
-    size = 14 + len(info) + len(table) + len(pixels)
-    return b"BM" + size.to_bytes(4, "little") + bytes(4) + (62).to_bytes(4, "little") + info + \
-        table + pixels
-
-
 class Folder:
     """A run folder with its own clipboard folder and TMPDIR."""
 
@@ -329,9 +310,9 @@ def refusals():
 
 
 def concurrent_pictures_stay_apart():
-    f = Folder({"a.bmp": bmp_1bpp(["#.#.", ".#.#"]), "b.bmp": bmp_1bpp(["##..", "..##", "####"])})
-    f.run("Pixelpress", ["a.9xi", "a.bmp"])
-    f.run("Pixelpress", ["b.9xi", "b.bmp"])
+    smiley = example("smiley.9xi")
+    inverted = smiley[:92] + bytes(b ^ 0xFF for b in smiley[92:-3]) + smiley[-3:]
+    f = Folder({"a.9xi": smiley, "b.9xi": inverted})
     f.run("Pixelcast", ["a.9xi", "a0.bmp"])
     f.run("Pixelcast", ["b.9xi", "b0.bmp"])
     names = [("ab"[i % 2], i) for i in range(24)]
