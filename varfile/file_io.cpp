@@ -371,16 +371,4 @@ ScratchFile::~ScratchFile() {
     }
 }
 
-int finish_standard_output(int status) {
-    // A standard output that was already closed, with nothing to write to it,
-    // is no failure.
-    bool failed = std::fflush(stdout) != 0 || std::ferror(stdout);
-    failed = (std::fclose(stdout) != 0 && errno != EBADF) || failed;
-    if (failed) {
-        std::fputs("Error: Can't write to standard output.\n", stderr);
-        return 1;
-    }
-    return status;
-}
-
 }  // namespace varkit
