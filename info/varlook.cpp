@@ -195,6 +195,7 @@ bool verify_checksum(const VarHeader& header, bool fix, std::FILE* file, std::FI
         vf_write_checksum(static_cast<std::uint16_t>(computed), file) != 1 ||
         std::fflush(file) != 0) {
         std::fputs("Error: Can't write the checksum.\n", out);
+        std::clearerr(file);  // reported, and no failed read
         return false;
     }
     std::fprintf(out, "Checksum:    %Xh (was %Xh)\n", computed, stored);
@@ -242,7 +243,6 @@ bool report_file(const VarlookOptions& options, Runtime& rt) {
         std::fprintf(rt.out, "Error: Can't write %s.\n", options.file_name.c_str());
         // Reported; the report that follows shows what the file now holds.
         std::clearerr(file.get());
-        sound = false;
     }
     VarHeader header;
     vf_read_header(&header, file.get());
