@@ -133,7 +133,12 @@ def prepare(inputs, outputs, clip_text):
 def calls_after_start(log, syscall):
     """How many calls the loader made before main, and how many the run made."""
     lines = open(log).read().splitlines()
-    start = next((i for i, line in enumerate(lines) if re.search(r"\bprlimit64\(", line)), 0)
+    start = next((i for i, line in enumerate(lines) if re.search(r"\bprlimit64\(", line)), None)
+    if start is None:
+        # Without that mark, main begins after the last library is closed.
+        last_library = max((i for i, line in enumerate(lines) if re.search(r'openat\(.*\.so', line)),
+                           default=0)
+        start = next((i + 1 for i in range(last_library, len(lines)) if " close(" in lines[i]), 0)
     pattern = re.compile(r"^\d+\s+%s\(" % syscall)
     before = sum(1 for line in lines[:start] if pattern.search(line))
     after = sum(1 for line in lines[start:] if pattern.search(line))
