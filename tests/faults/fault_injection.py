@@ -316,7 +316,7 @@ def concurrent_pictures_stay_apart():
     f = Folder({"a.9xi": smiley, "b.9xi": inverted})
     f.run("Pixelcast", ["a.9xi", "a0.bmp"])
     f.run("Pixelcast", ["b.9xi", "b0.bmp"])
-    names = [("ab"[i % 2], i) for i in range(24)]
+    names = [("ab"[i % 2], i) for i in range(48)]
     with ThreadPoolExecutor(8) as pool:
         list(pool.map(lambda n: f.run("Pixelcast", [f"{n[0]}.9xi", f"{n[0]}{n[1]}.out.bmp"]),
                       names))
