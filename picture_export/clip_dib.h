@@ -32,4 +32,10 @@ enum class ClipDibResult {
 ClipDibResult clip_dib_to_file(const std::string& path, ClipDibCreateFailure on_create_failure,
                                Runtime& rt);
 
+// The same steps and messages for a bitmap this run has just placed on the
+// clipboard, but the file holds `own` in the clipboard's form: the clipboard
+// is shared, and another program may have replaced the bitmap meanwhile.
+ClipDibResult clip_dib_to_file(const std::string& path, ClipDibCreateFailure on_create_failure,
+                               const DeviceBitmap& own, Runtime& rt);
+
 }  // namespace varkit

@@ -108,8 +108,7 @@ CommandLine parse_command_line(int argc, char** argv, Settings& settings, bool u
 }
 
 // Places the picture on the clipboard as a device bitmap (CF_BITMAP).
-bool copy_to_clipboard(const CalculatorPicture& picture, Runtime& rt) {
-    DeviceBitmap description = device_bitmap_of(vf_picture_bitmap_bits(picture.size, picture.rows));
+bool copy_to_clipboard(const DeviceBitmap& description, Runtime& rt) {
     std::optional<DeviceBitmap> bitmap = rt.platform.create_bitmap(description);
     if (!bitmap) {
         std::fputs("Error: Unable to create bitmap.\n", rt.err);
@@ -132,10 +131,10 @@ bool copy_to_clipboard(const CalculatorPicture& picture, Runtime& rt) {
     return placed;
 }
 
-// The BMP file is made from the clipboard's form of the bitmap, whatever the
-// clipboard step gave.
-bool save_bmp_file(const std::string& path, Runtime& rt) {
-    if (clip_dib_to_file(path, ClipDibCreateFailure::EndsRun, rt) != ClipDibResult::Saved) {
+// The BMP file is read back from the clipboard, whatever the clipboard step
+// gave, and holds the clipboard's form of this run's own bitmap.
+bool save_bmp_file(const std::string& path, const DeviceBitmap& bitmap, Runtime& rt) {
+    if (clip_dib_to_file(path, ClipDibCreateFailure::EndsRun, bitmap, rt) != ClipDibResult::Saved) {
         return false;
     }
     std::fprintf(rt.err, "Image copied to %s.\n", path.c_str());
@@ -163,9 +162,10 @@ int pixelcast_main(int argc, char** argv, Runtime& rt) {
     std::fputc('\n', rt.out);
     std::fflush(rt.out);
 
-    bool succeeded = copy_to_clipboard(picture, rt);
+    DeviceBitmap bitmap = device_bitmap_of(vf_picture_bitmap_bits(picture.size, picture.rows));
+    bool succeeded = copy_to_clipboard(bitmap, rt);
     if (settings.save_bmp) {
-        succeeded = save_bmp_file(settings.bmp_path, rt) && succeeded;
+        succeeded = save_bmp_file(settings.bmp_path, bitmap, rt) && succeeded;
     }
     return succeeded ? 0 : 1;
 }

@@ -77,7 +77,12 @@ bool write_picture_file(std::FILE* file, const VarHeader& header, const Dimensio
 // the bitmap in messages.
 int import_bitmap(std::FILE* bmp, const char* source, const Settings& settings, Runtime& rt) {
     BmpLayout layout;
-    switch (read_bmp_layout(bmp, layout)) {
+    BmpCheck check = read_bmp_layout(bmp, layout);
+    if (std::ferror(bmp)) {
+        std::fprintf(rt.err, "Error: Can't read %s.\n", source);
+        return 1;
+    }
+    switch (check) {
         case BmpCheck::Monochrome:
             break;
         case BmpCheck::NotBitmap:
@@ -92,8 +97,16 @@ int import_bitmap(std::FILE* bmp, const char* source, const Settings& settings, 
         std::fputs("Error: File type not supported.\n", rt.err);
         return 1;
     }
+    if (!check_default_name(settings.naming, settings.ti_path, rt.err)) {
+        return 1;
+    }
     std::vector<std::uint8_t> rows;
-    if (!read_bmp_rows(bmp, layout, rows)) {
+    bool complete = read_bmp_rows(bmp, layout, rows);
+    if (std::ferror(bmp)) {
+        std::fprintf(rt.err, "Error: Can't read %s.\n", source);
+        return 1;
+    }
+    if (!complete) {
         std::fprintf(rt.err, "Error: %s ends before its last row.\n", source);
         return 1;
     }

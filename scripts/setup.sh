@@ -19,7 +19,7 @@ build_needs=(
 test_tools=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    xvfb xclip x11-utils
+    xvfb xclip x11-utils strace
     python3 python3-pil imagemagick
     unrtf libreoffice-writer-nogui
     man-db groff-base mandoc bash-completion shared-mime-info libfile-mimeinfo-perl

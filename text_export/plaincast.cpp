@@ -153,7 +153,12 @@ bool write_text_file(const std::string& plain, const std::string& path, Runtime&
 // The clipboard step and the text file step run independently: a failed
 // clipboard still writes the text file.
 bool export_text(TextLayout layout, std::FILE* file, const Options& options, Runtime& rt) {
-    std::string plain = plain_text_from_variable(layout, read_variable_text(layout, file));
+    std::string text = read_variable_text(layout, file);
+    if (std::ferror(file)) {
+        std::fprintf(rt.err, "Error: Can't read %s.\n", options.variable_file.c_str());
+        return false;
+    }
+    std::string plain = plain_text_from_variable(layout, text);
     Spelling clipboard_spelling =
         options.file_spelling == Spelling::Ascii ? Spelling::Ascii : Spelling::Bytes;
     bool copied = copy_to_clipboard(spelt(plain, clipboard_spelling),
@@ -177,13 +182,18 @@ int plaincast_main(int argc, char** argv, Runtime& rt) {
         std::fprintf(rt.err, "Error: Can't open %s.\n", options.variable_file.c_str());
         return 1;
     }
-    if (!is_supported_calculator(file.get())) {
-        std::fputs("Error: File type not supported.\n", rt.err);
-        return 1;
-    }
+    bool supported = is_supported_calculator(file.get());
     // A file too short to hold a type code reads as zeros: type 0 is no text.
     VarHeader header;
     vf_read_header(&header, file.get());
+    if (std::ferror(file.get())) {
+        std::fprintf(rt.err, "Error: Can't read %s.\n", options.variable_file.c_str());
+        return 1;
+    }
+    if (!supported) {
+        std::fputs("Error: File type not supported.\n", rt.err);
+        return 1;
+    }
     std::optional<TextLayout> layout = text_layout_of(header.type_code);
     bool exported = false;
     if (!layout) {

@@ -80,8 +80,9 @@ std::optional<TextLayout> layout_for(std::string_view output_path) {
     return std::nullopt;
 }
 
-// The text is what comes before the file's first zero byte.
-std::string read_plain_text(std::FILE* file) {
+// The text is what comes before the file's first zero byte; nothing when
+// the file cannot be read.
+std::optional<std::string> read_plain_text(std::FILE* file) {
     std::string plain;
     std::array<char, 4096> block;
     while (plain.size() < kPlainTextReadLimit) {
@@ -93,6 +94,9 @@ std::string read_plain_text(std::FILE* file) {
         if (zero != std::string_view::npos || got < wanted) {
             break;
         }
+    }
+    if (std::ferror(file)) {
+        return std::nullopt;
     }
     return plain;
 }
@@ -106,7 +110,11 @@ std::optional<std::string> read_clipboard_text(Runtime& rt) {
     }
     std::optional<std::string> text = clipboard.clipboard_get_text();
     if (!text) {
-        std::fputs("Error: Unable to set clipboard data.\n", rt.err);
+        std::fputs("Error: Unable to get clipboard data.\n", rt.err);
+    } else if (text->size() > kPlainTextReadLimit) {
+        // Beyond the limit a text can only be too long; converting all of it
+        // would cost memory and tell nothing more.
+        text->resize(kPlainTextReadLimit);
     }
     clipboard.clipboard_close();
     return text;
@@ -135,12 +143,16 @@ std::optional<std::string> read_text(std::FILE* text_file, const Options& option
     if (text_file == nullptr) {
         return read_clipboard_text(rt);
     }
-    std::string plain = read_plain_text(text_file);
-    if (plain.empty()) {
+    std::optional<std::string> plain = read_plain_text(text_file);
+    if (!plain) {
+        std::fprintf(rt.err, "Error: Can't read %s.\n", options.text_file->c_str());
+        return std::nullopt;
+    }
+    if (plain->empty()) {
         std::fprintf(rt.err, "Error: No text in %s.\n", options.text_file->c_str());
         return std::nullopt;
     }
-    return options.utf8_file ? plain_text_from_utf8_file(plain, rt) : plain;
+    return options.utf8_file ? plain_text_from_utf8_file(*plain, rt) : plain;
 }
 
 VarHeader new_header(const char* signature, TextLayout layout, std::size_t data_length,
@@ -189,6 +201,9 @@ bool build_variable_file(std::FILE* text_file, const Options& options, Runtime& 
     std::optional<TextLayout> layout = layout_for(output_path);
     if (!layout) {
         std::fputs("Error: TI file must be TEXT (.??t) or STR (.??s).\n", rt.err);
+        return false;
+    }
+    if (!check_default_name(options.naming, output_path, rt.err)) {
         return false;
     }
     std::optional<std::string> plain = read_text(text_file, options, rt);

@@ -174,7 +174,8 @@ TEST_F(PixelcastTest, FilesThatAreNotPictures) {
         {"no size words", Bytes(picture.begin(), picture.begin() + 90), ends_early},
         {"0 x 0", testing::picture_file("**TI89**", 0, 0, {}),
          "Error: Empty picture (0 rows, 0 columns).\n"},
-        {"65535 x 65535", testing::picture_file("**TI89**", 65535, 65535, Bytes(100)), ends_early},
+        {"65535 x 65535", testing::picture_file("**TI89**", 65535, 65535, Bytes(100)),
+         "Error: A picture of 65535 rows and 65535 columns is larger than a variable.\n"},
     };
     for (const Case& c : cases) {
         clipboard.calls.clear();
@@ -228,8 +229,9 @@ TEST_F(PixelcastTest, ClipboardStepsAndTheBmpFile) {
     Bytes saved = testing::read_file(bmp);
     EXPECT_EQ(testing::dib_pixels(Bytes(saved.begin() + 14, saved.end())), (Pixels{"#..", ".#."}));
 
-    // Each failing step prints its line; the BMP step still runs and saves
-    // whatever the clipboard holds.
+    // Each failing step prints its line; the BMP step still reads the
+    // clipboard and saves this run's own picture, never the one the clipboard
+    // held before.
     struct Case {
         bool testing::FakePlatform::*fail;
         std::string err;
@@ -260,7 +262,7 @@ TEST_F(PixelcastTest, ClipboardStepsAndTheBmpFile) {
         EXPECT_EQ(failing.calls, c.calls);
     }
     saved = testing::read_file(bmp);
-    EXPECT_EQ(testing::dib_pixels(Bytes(saved.begin() + 14, saved.end())), (Pixels{"#..", ".#."}));
+    EXPECT_EQ(testing::dib_pixels(Bytes(saved.begin() + 14, saved.end())), (Pixels{"##"}));
 
     // With the clipboard closed to us, an older BMP file stays as it was.
     testing::FakePlatform closed;

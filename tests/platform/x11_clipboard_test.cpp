@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -355,6 +356,29 @@ TEST_F(X11Clipboard, AnOwnerThatStoppedAnsweringMakesGetFailInsteadOfHanging) {
     ASSERT_EQ(kill(server, SIGSTOP), 0);
     EXPECT_EQ(get_text(*p), std::nullopt);
     kill(server, SIGKILL);
+}
+
+TEST_F(X11Clipboard, AnOwnerThatTricklesIncrementalPiecesIsGivenUpOnAsAWhole) {
+    x11::X11Clipboard* clipboard = nullptr;
+    auto p = platform(&clipboard);
+    ASSERT_TRUE(put_text(*p, std::string(8u << 20, 'x')));
+    const pid_t server = clipboard->serving_child();
+    ASSERT_GT(server, 0);
+    // Every piece comes within the wait for one piece, but the transfer would
+    // take far longer than a whole one may.
+    std::atomic<bool> reading = true;
+    std::thread trickle([&] {
+        while (reading) {
+            kill(server, SIGCONT);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            kill(server, SIGSTOP);
+            std::this_thread::sleep_for(std::chrono::seconds(2));
+        }
+        kill(server, SIGKILL);
+    });
+    EXPECT_EQ(get_text(*p), std::nullopt);
+    reading = false;
+    trickle.join();
 }
 
 std::string property_bytes(x11::XcbLink& link, xcb_atom_t property) {

@@ -99,7 +99,7 @@ TEST_F(XvfbTest, PlainpressImportsXclipText) {
                   0);
         ProgramResult pasted = run("Plainpress", {dir.file("pasted.89t")});
         if (text.empty()) {
-            EXPECT_EQ(pasted.err, "Error: Unable to set clipboard data.\n");
+            EXPECT_EQ(pasted.err, "Error: Unable to get clipboard data.\n");
             EXPECT_EQ(pasted.status, 1);
             continue;
         }
