@@ -5,7 +5,7 @@
 #include "fuzz/support/fuzz_support.h"
 #include "picture_export/calculator_picture.h"
 #include "picture_export/pixelcast.h"
-#include "picture_import/bmp_reader.h"
+#include "picture_import/picture_reduction.h"
 #include "tests/support/fake_platform.h"
 
 namespace {
@@ -20,12 +20,12 @@ void check_bmp_file(const std::string& picture_path, const std::string& bmp_path
     if (picture.size.columns > kMaxPictureColumns || picture.size.rows > kMaxPictureRows) {
         return;
     }
-    FilePtr bmp = open_existing_file(bmp_path.c_str(), false);
-    BmpLayout layout;
-    std::vector<std::uint8_t> rows;
-    fuzzing::require(bmp && read_bmp_layout(bmp.get(), layout) == BmpCheck::Monochrome &&
-                         read_bmp_rows(bmp.get(), layout, rows),
-                     "the BMP file does not read back");
+    std::optional<std::string> bmp = fuzzing::read_whole_file(bmp_path);
+    fuzzing::require(bmp.has_value(), "the BMP file does not read back");
+    std::optional<ImagePicture> read_back = picture_of_image_file(
+        std::span(reinterpret_cast<const std::uint8_t*>(bmp->data()), bmp->size()));
+    fuzzing::require(read_back.has_value(), "the BMP file does not read back");
+    const std::vector<std::uint8_t>& rows = read_back->rows;
     const std::size_t row_bytes = picture_row_bytes(picture.size.columns);
     for (std::size_t r = 0; r < picture.size.rows; ++r) {
         for (std::size_t c = 0; c < picture.size.columns; ++c) {

@@ -47,4 +47,15 @@ ClipDibResult clip_dib_to_file(const std::string& path, ClipDibCreateFailure on_
     return ClipDibResult::Saved;
 }
 
+std::optional<std::vector<std::uint8_t>> clip_dib_bmp_bytes(Runtime& rt) {
+    std::optional<std::vector<std::uint8_t>> dib = read_clipboard_dib(rt);
+    if (!dib) {
+        return std::nullopt;
+    }
+    auto header = bmp_file_header(*dib);
+    std::vector<std::uint8_t> file(header.begin(), header.end());
+    file.insert(file.end(), dib->begin(), dib->end());
+    return file;
+}
+
 }  // namespace varkit

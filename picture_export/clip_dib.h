@@ -5,7 +5,10 @@
 // their own.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -31,5 +34,10 @@ enum class ClipDibResult {
 // to rt.err.
 ClipDibResult clip_dib_to_file(const std::string& path, ClipDibCreateFailure on_create_failure,
                                Runtime& rt);
+
+// The same BMP file's bytes, for a caller that delivers them elsewhere (to
+// standard output); nothing, after the message, when the clipboard cannot be
+// opened or holds no bitmap.
+std::optional<std::vector<std::uint8_t>> clip_dib_bmp_bytes(Runtime& rt);
 
 }  // namespace varkit
