@@ -9,7 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libxcb1-dev libpng-dev zlib1g-dev
     xvfb xclip x11-utils
-    python3 python3-pil imagemagick
+    python3 python3-pil imagemagick netpbm
     unrtf libreoffice-writer-nogui
     "$@"
 )
