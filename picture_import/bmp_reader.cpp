@@ -114,10 +114,10 @@ bool is_supported(const BmpHeader& header) {
 
 // The luminance of each colour table entry. Entries the file does not hold
 // take the usual table's grey steps (for 1 bit: 0 black, 1 white). In a 1-bit
-// image the darker entry is the one that is on; at equal lightness entry 0.
+// image the darker entry is the one that is on (0), the other off (255); at
+// equal lightness entry 0 is on.
 struct Palette {
     std::vector<std::uint8_t> grey;
-    bool two_coloured = false;
 };
 
 Palette read_palette(Bytes file, const BmpHeader& header) {
@@ -147,7 +147,6 @@ Palette read_palette(Bytes file, const BmpHeader& header) {
         const bool colour0_lighter = lightness[0] > lightness[1];
         palette.grey = colour0_lighter ? std::vector<std::uint8_t>{255, 0}
                                        : std::vector<std::uint8_t>{0, 255};
-        palette.two_coloured = true;
     }
     return palette;
 }
@@ -308,11 +307,13 @@ DecodedImage decode_bmp(Bytes file) {
         decoded.status = DecodeStatus::Unsupported;
         return decoded;
     }
+    // Known before any row is read, so a monochrome bitmap too large to
+    // read is still told as one.
+    decoded.image.two_coloured = header.bits_per_pixel == 1;
     if (!start_image(decoded, decoded.image.width, decoded.image.height)) {
         return decoded;
     }
     const Palette palette = read_palette(file, header);
-    decoded.image.two_coloured = palette.two_coloured;
     if (header.compression == kRle8 || header.compression == kRle4) {
         std::fill(decoded.image.pixels.begin(), decoded.image.pixels.end(), palette.grey[0]);
         if (!RleDecoder(file, header, palette, decoded.image).decode()) {

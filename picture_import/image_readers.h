@@ -40,7 +40,7 @@ struct DecodedImage {
     std::string detail;
 };
 
-// More pixels than this are refused before anything is decoded: a 8192 x 4096
+// More pixels than this are refused before anything is decoded: an 8192 x 4096
 // screenshot still fits.
 inline constexpr std::uint64_t kLargestImagePixels = std::uint64_t{1} << 25;
 

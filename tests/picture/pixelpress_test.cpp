@@ -163,6 +163,8 @@ TEST_F(PixelpressTest, BitmapsThatAreRefused) {
         {"104 high", testing::bmp_file(testing::pattern(104, 8)), not_mono},
         {"104 high top-down", testing::bmp_file(testing::pattern(104, 8), {.top_down = true}),
          not_mono},
+        {"1-bit 2^40 pixels", testing::bmp_file(kSmall, {.width = 1 << 20, .height = 1 << 20}),
+         not_mono},
         {"3-bit", testing::bmp_file(kSmall, {.bits_per_pixel = 3}), not_mono},
         {"RLE of 1 bit", testing::bmp_file(kSmall, {.compression = 2}), not_mono},
         {"JPEG inside", testing::bmp_file(kSmall, {.compression = 4}), not_mono},
