@@ -100,8 +100,8 @@ bool read_header(Bytes file, BmpHeader& header) {
 
 bool is_supported(const BmpHeader& header) {
     const unsigned bits = header.bits_per_pixel;
-    const bool depth = bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 ||
-                       bits == 24 || bits == 32;
+    const bool depth =
+        bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
     // Compressed rows are always stored bottom-up.
     const bool compression =
         header.compression == kRgb ||
@@ -145,8 +145,8 @@ Palette read_palette(Bytes file, const BmpHeader& header) {
     }
     if (header.bits_per_pixel == 1) {
         const bool colour0_lighter = lightness[0] > lightness[1];
-        palette.grey = colour0_lighter ? std::vector<std::uint8_t>{255, 0}
-                                       : std::vector<std::uint8_t>{0, 255};
+        palette.grey =
+            colour0_lighter ? std::vector<std::uint8_t>{255, 0} : std::vector<std::uint8_t>{0, 255};
     }
     return palette;
 }
@@ -162,9 +162,9 @@ unsigned channel(std::uint32_t pixel, std::uint32_t mask) {
 }
 
 std::uint8_t bitfield_grey(std::uint32_t pixel, const BmpHeader& header) {
-    const std::uint8_t grey = luminance(channel(pixel, header.masks[0]),
-                                        channel(pixel, header.masks[1]),
-                                        channel(pixel, header.masks[2]));
+    const std::uint8_t grey =
+        luminance(channel(pixel, header.masks[0]), channel(pixel, header.masks[1]),
+                  channel(pixel, header.masks[2]));
     return header.masks[3] == 0 ? grey : over_white(grey, channel(pixel, header.masks[3]));
 }
 
@@ -203,6 +203,20 @@ void find_alpha_byte(Bytes file, BmpHeader& header, std::uint32_t width, std::ui
     }
 }
 
+// Whether the file holds every row of an uncompressed bitmap (the last one
+// without its padding), told before any memory is set aside for the rows.
+bool holds_all_rows(Bytes file, const BmpHeader& header, std::uint64_t width,
+                    std::uint64_t height) {
+    const std::uint64_t row_bits = width * header.bits_per_pixel;
+    const std::uint64_t stride = (row_bits + 31) / 32 * 4;
+    const std::uint64_t used = (row_bits + 7) / 8;
+    if (file.size() < header.rows_offset) {
+        return false;
+    }
+    const std::uint64_t available = file.size() - header.rows_offset;
+    return available >= used && (available - used) / stride >= height - 1;
+}
+
 void read_plain_rows(Bytes file, const BmpHeader& header, const Palette& palette,
                      DecodedImage& decoded) {
     GreyImage& image = decoded.image;
@@ -228,8 +242,11 @@ void read_plain_rows(Bytes file, const BmpHeader& header, const Palette& palette
 class RleDecoder {
   public:
     RleDecoder(Bytes file, const BmpHeader& header, const Palette& palette, GreyImage& image)
-        : file_(file), at_(header.rows_offset), four_bits_(header.compression == kRle4),
-          palette_(palette), image_(image) {}
+        : file_(file),
+          at_(header.rows_offset),
+          four_bits_(header.compression == kRle4),
+          palette_(palette),
+          image_(image) {}
 
     bool decode() {
         while (y_ < image_.height) {
@@ -310,11 +327,14 @@ DecodedImage decode_bmp(Bytes file) {
     // Known before any row is read, so a monochrome bitmap too large to
     // read is still told as one.
     decoded.image.two_coloured = header.bits_per_pixel == 1;
-    if (!start_image(decoded, decoded.image.width, decoded.image.height)) {
+    const bool run_length = header.compression == kRle8 || header.compression == kRle4;
+    if (!start_image(decoded, decoded.image.width, decoded.image.height,
+                     run_length ||
+                         holds_all_rows(file, header, decoded.image.width, decoded.image.height))) {
         return decoded;
     }
     const Palette palette = read_palette(file, header);
-    if (header.compression == kRle8 || header.compression == kRle4) {
+    if (run_length) {
         std::fill(decoded.image.pixels.begin(), decoded.image.pixels.end(), palette.grey[0]);
         if (!RleDecoder(file, header, palette, decoded.image).decode()) {
             decoded.status = DecodeStatus::EndsEarly;

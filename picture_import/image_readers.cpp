@@ -5,7 +5,8 @@
 
 namespace varkit {
 
-bool start_image(DecodedImage& decoded, std::uint64_t width, std::uint64_t height) {
+bool start_image(DecodedImage& decoded, std::uint64_t width, std::uint64_t height,
+                 bool holds_all_rows) {
     constexpr std::uint64_t kLargestSide = std::numeric_limits<std::uint32_t>::max();
     decoded.image.width = static_cast<std::uint32_t>(std::min(width, kLargestSide));
     decoded.image.height = static_cast<std::uint32_t>(std::min(height, kLargestSide));
@@ -16,6 +17,10 @@ bool start_image(DecodedImage& decoded, std::uint64_t width, std::uint64_t heigh
     if (width > kLargestImagePixels || height > kLargestImagePixels ||
         width * height > kLargestImagePixels) {
         decoded.status = DecodeStatus::TooLarge;
+        return false;
+    }
+    if (!holds_all_rows) {
+        decoded.status = DecodeStatus::EndsEarly;
         return false;
     }
     decoded.image.pixels.assign(width * height, 255);

@@ -54,9 +54,12 @@ inline std::uint8_t over_white(std::uint8_t grey, unsigned alpha) {
     return static_cast<std::uint8_t>((grey * alpha + 255u * (255u - alpha) + 127u) / 255u);
 }
 
-// Sets the size and makes room for every pixel; false (status TooLarge or
-// Unsupported) for a size no picture can come from.
-bool start_image(DecodedImage& decoded, std::uint64_t width, std::uint64_t height);
+// Sets the size and makes room for every pixel; false (status Unsupported
+// or TooLarge) for a size no picture can come from, and (status EndsEarly)
+// when the reader has found that the file cannot hold all the rows, so no
+// memory is set aside for them.
+bool start_image(DecodedImage& decoded, std::uint64_t width, std::uint64_t height,
+                 bool holds_all_rows = true);
 
 // The readers, one per format. Each takes the whole file's bytes.
 DecodedImage decode_bmp(std::span<const std::uint8_t> file);

@@ -77,7 +77,8 @@ GreyImage fit_within(const GreyImage& image, const Dimensions& limit) {
     }
     fitted.pixels.reserve(small.size());
     for (float value : small) {
-        fitted.pixels.push_back(static_cast<std::uint8_t>(std::lround(std::clamp(value, 0.f, 255.f))));
+        fitted.pixels.push_back(
+            static_cast<std::uint8_t>(std::lround(std::clamp(value, 0.f, 255.f))));
     }
     return fitted;
 }

@@ -143,8 +143,7 @@ bool read_whole(std::FILE* input, const char* source, std::vector<std::uint8_t>&
     std::size_t count;
     while ((count = std::fread(buffer, 1, sizeof buffer, input)) > 0) {
         if (bytes.size() + count > kLargestInput) {
-            std::fprintf(err, "Error: %s is too large to be an image the program reads.\n",
-                         source);
+            std::fprintf(err, "Error: %s is too large to be an image the program reads.\n", source);
             return false;
         }
         bytes.insert(bytes.end(), buffer, buffer + count);
@@ -192,9 +191,9 @@ bool check_image(const DecodedImage& decoded, const char* source, const OutputKi
             !fits_within(image.width, image.height, kLargestPicture)) {
             std::fprintf(err, "Error: %s is not a 239x103 or less monochrome bitmap.\n", source);
         } else {
-            std::fprintf(err, "Error: %s is %ux%u pixels, larger than %ux%u (--fit scales it down).\n",
-                         source, image.width, image.height, unsigned{limit.columns},
-                         unsigned{limit.rows});
+            std::fprintf(
+                err, "Error: %s is %ux%u pixels, larger than %ux%u (--fit scales it down).\n",
+                source, image.width, image.height, unsigned{limit.columns}, unsigned{limit.rows});
         }
         return false;
     }
@@ -246,8 +245,8 @@ bool write_output(std::FILE* file, const OutputKind& kind, const Dimensions& siz
 
 // The whole course from the image's bytes: decode, check, reduce, write.
 // `source` names the image in messages.
-int import_image(const std::vector<std::uint8_t>& bytes, const char* source,
-                 const char* input_name, Settings& settings, Runtime& rt) {
+int import_image(const std::vector<std::uint8_t>& bytes, const char* source, const char* input_name,
+                 Settings& settings, Runtime& rt) {
     const OutputKind kind = output_kind(settings.ti_path);
     DecodedImage decoded = decode_image(bytes);
     if (!check_image(decoded, source, kind, settings, rt.err)) {
@@ -255,10 +254,9 @@ int import_image(const std::vector<std::uint8_t>& bytes, const char* source,
     }
     const GreyImage image =
         settings.fit ? fit_within(decoded.image, kind.limit()) : std::move(decoded.image);
-    const Dimensions size =
-        kind.ti83plus ? kTi83PlusPicture
-                      : Dimensions{static_cast<std::uint16_t>(image.height),
-                                   static_cast<std::uint16_t>(image.width)};
+    const Dimensions size = kind.ti83plus ? kTi83PlusPicture
+                                          : Dimensions{static_cast<std::uint16_t>(image.height),
+                                                       static_cast<std::uint16_t>(image.width)};
     const std::vector<std::uint8_t> rows = picture_rows_of(image, settings.reduction, size);
 
     // Only an image that passed every check reaches the output, and the

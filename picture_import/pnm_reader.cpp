@@ -72,6 +72,20 @@ struct PnmHeader {
     unsigned channels() const { return kind == 3 || kind == 6 ? 3 : 1; }
 };
 
+// Whether a raw image's file holds all its rows, told before any memory is
+// set aside for them.
+bool holds_all_rows(Bytes file, const PnmScanner& scanner, const PnmHeader& header) {
+    const std::size_t start = scanner.raster_start();
+    if (header.plain()) {
+        return true;
+    }
+    const std::uint64_t sample_size = header.largest > 255 ? 2 : 1;
+    const std::uint64_t row_bytes =
+        header.bitmap() ? (header.width + 7) / 8 : header.width * header.channels() * sample_size;
+    return start <= file.size() &&
+           (row_bytes == 0 || (file.size() - start) / row_bytes >= header.height);
+}
+
 bool read_header(PnmScanner& scanner, PnmHeader& header) {
     std::optional<std::uint64_t> width = scanner.number();
     std::optional<std::uint64_t> height = scanner.number();
@@ -154,10 +168,10 @@ DecodeStatus read_samples(Bytes file, PnmScanner& scanner, const PnmHeader& head
             }
             value[c] = scaled(*sample, header.largest);
         }
-        pixel = header.channels() == 1 ? static_cast<std::uint8_t>(value[0])
-                                       : luminance(static_cast<unsigned>(value[0]),
-                                                   static_cast<unsigned>(value[1]),
-                                                   static_cast<unsigned>(value[2]));
+        pixel = header.channels() == 1
+                    ? static_cast<std::uint8_t>(value[0])
+                    : luminance(static_cast<unsigned>(value[0]), static_cast<unsigned>(value[1]),
+                                static_cast<unsigned>(value[2]));
     }
     return DecodeStatus::Decoded;
 }
@@ -183,7 +197,7 @@ DecodedImage decode_pnm(Bytes file) {
         decoded.detail = "its maximum sample value is not 1 to 65535";
         return decoded;
     }
-    if (!start_image(decoded, header.width, header.height)) {
+    if (!start_image(decoded, header.width, header.height, holds_all_rows(file, scanner, header))) {
         return decoded;
     }
     if (header.bitmap()) {

@@ -145,7 +145,8 @@ TEST_F(PictureEndToEnd, EveryFormatAndDepthIntoPixelpress) {
         "out = sys.argv[1] + '/'\n"
         "src.save(out + 'src.png')\n"
         "bw.save(out + 'pil1.bmp'); bw.save(out + 'pil1.png'); bw.save(out + 'pil.pbm')\n"
-        "grey.save(out + 'pil8grey.bmp'); grey.save(out + 'pil8grey.png'); grey.save(out + 'pil.pgm')\n"
+        "grey.save(out + 'pil8grey.bmp'); grey.save(out + 'pil8grey.png')\n"
+        "grey.save(out + 'pil.pgm')\n"
         "src.quantize(colors=6).save(out + 'pil8palette.bmp')\n"
         "src.quantize(colors=6).save(out + 'pil4palette.png')\n"
         "two.save(out + 'pil1palette.png', bits=1)\n"
@@ -157,8 +158,8 @@ TEST_F(PictureEndToEnd, EveryFormatAndDepthIntoPixelpress) {
     for (const std::string& line : image) {
         input += line + "\n";
     }
-    ProgramResult pil = testing::run_command({"/usr/bin/python3", "-c", pil_script, dir.path()},
-                                             {}, input);
+    ProgramResult pil =
+        testing::run_command({"/usr/bin/python3", "-c", pil_script, dir.path()}, {}, input);
     ASSERT_EQ(pil.status, 0) << "PIL (python3-pil): " << pil.err;
     const std::string src = dir.file("src.png");
     const std::vector<std::vector<std::string>> magick = {
@@ -223,8 +224,7 @@ TEST_F(PictureEndToEnd, Pipelines) {
         return testing::run_command({"/bin/sh", "-c", "cd \"$1\" && " + command, "sh", dir.path()},
                                     environment);
     };
-    ProgramResult big =
-        shell("Pixelcast pic.89i - --format=pbm | pnmscale 4 | pnmtopng > big.png");
+    ProgramResult big = shell("Pixelcast pic.89i - --format=pbm | pnmscale 4 | pnmtopng > big.png");
     ASSERT_EQ(big.status, 0) << big.err << " (netpbm)";
     Pixels scaled;
     for (const std::string& line : image) {
@@ -239,8 +239,9 @@ TEST_F(PictureEndToEnd, Pipelines) {
         ProgramResult piped = shell(std::string("Pixelcast pic.89i - --format=") + format +
                                     " | Pixelpress back.9xi -");
         EXPECT_EQ(piped.status, 0) << format;
-        EXPECT_EQ(piped.err, "Image copied to clipboard.\nImage copied to standard output.\n"
-                             "Standard input image copied to back.9xi.\n");
+        EXPECT_EQ(piped.err,
+                  "Image copied to clipboard.\nImage copied to standard output.\n"
+                  "Standard input image copied to back.9xi.\n");
         Bytes back = testing::read_file(dir.file("back.9xi"));
         EXPECT_EQ(testing::unpack_rows(Bytes(back.begin() + 92, back.end() - 3), 9, 17), image);
         EXPECT_EQ(testing::text_field(back, 18, 40), "From standard input");

@@ -124,8 +124,8 @@ Bytes bmp_file(const Pixels& pixels, BmpSpec spec) {
 }
 
 Bytes pbm_file(const Pixels& pixels) {
-    std::string header = "P4\n" + std::to_string(pixels.at(0).size()) + " " +
-                         std::to_string(pixels.size()) + "\n";
+    std::string header =
+        "P4\n" + std::to_string(pixels.at(0).size()) + " " + std::to_string(pixels.size()) + "\n";
     Bytes file(header.begin(), header.end());
     Bytes rows = pack_rows(pixels);
     file.insert(file.end(), rows.begin(), rows.end());
@@ -163,8 +163,9 @@ Pixels dib_pixels(const Bytes& dib) {
 
 Pixels read_with_netpbm(const std::string& path) {
     // A plain PBM: "P1", width, height, then one '0' or '1' a pixel.
-    ProgramResult result =
-        run_command({"/bin/sh", "-c", "anytopnm \"$1\" | ppmtopgm | pgmtopbm -threshold | pnmtoplainpnm", "sh", path});
+    ProgramResult result = run_command(
+        {"/bin/sh", "-c", "anytopnm \"$1\" | ppmtopgm | pgmtopbm -threshold | pnmtoplainpnm", "sh",
+         path});
     std::istringstream words(result.out);
     std::string magic;
     std::size_t width = 0, height = 0;

@@ -336,8 +336,8 @@ TEST_F(PixelcastTest, ImageFilesOfEveryFormat) {
     }
     ProgramResult no_folder = run({picture, dir.file("none/a.png")});
     EXPECT_EQ(no_folder.status, 1);
-    EXPECT_EQ(no_folder.err, "Image copied to clipboard.\nCan't open file \"" +
-                                 dir.file("none/a.png") + "\".\n");
+    EXPECT_EQ(no_folder.err,
+              "Image copied to clipboard.\nCan't open file \"" + dir.file("none/a.png") + "\".\n");
 }
 
 TEST_F(PixelcastTest, CommandLine) {

@@ -140,7 +140,8 @@ TEST_F(PixelpressTest, BitmapsThatAreRefused) {
                " (--fit scales it down).\n";
     };
     auto damaged = [&](const std::string& format, const std::string& why) {
-        return "Error: " + dir.file("in.bmp") + " is a damaged " + format + " image: " + why + ".\n";
+        return "Error: " + dir.file("in.bmp") + " is a damaged " + format + " image: " + why +
+               ".\n";
     };
     auto as_bytes = [](const std::string& text) { return Bytes(text.begin(), text.end()); };
     CalculatorPicture small{{2, 3}, testing::pack_rows(kSmall)};
@@ -369,7 +370,9 @@ TEST_F(PixelpressTest, ThresholdDitherAndFit) {
         {"dither", testing::pgm_file(4, 2, Bytes(8, 128)), {"--dither"}, {".#.#", "#.#."}},
         {"fit halves", testing::pbm_file(twice), {"--fit"}, doubled},
         {"fit keeps a small image", testing::pbm_file(kSmall), {"--fit"}, kSmall},
-        {"fit a wide line", testing::pgm_file(1000, 10, Bytes(10000, 0)), {"--fit"},
+        {"fit a wide line",
+         testing::pgm_file(1000, 10, Bytes(10000, 0)),
+         {"--fit"},
          Pixels(2, std::string(239, '#'))},
     };
     for (const Case& c : cases) {
@@ -391,10 +394,11 @@ TEST_F(PixelpressTest, ThresholdDitherAndFit) {
     ProgramResult result = run({out, put(testing::pbm_file(testing::pattern(2, 240)))});
     EXPECT_EQ(result.err, "Error: " + dir.file("in.bmp") +
                               " is 240x2 pixels, larger than 239x103 (--fit scales it down).\n");
-    result = run({out, put(Bytes{'P', '4', ' ', '9', '9', '9', '9', '9', ' ', '9', '9', '9', '9', '9', ' '}),
-                  "--fit"});
-    EXPECT_EQ(result.err,
-              "Error: " + dir.file("in.bmp") + " is 99999x99999 pixels, too large to scale down.\n");
+    result = run(
+        {out, put(Bytes{'P', '4', ' ', '9', '9', '9', '9', '9', ' ', '9', '9', '9', '9', '9', ' '}),
+         "--fit"});
+    EXPECT_EQ(result.err, "Error: " + dir.file("in.bmp") +
+                              " is 99999x99999 pixels, too large to scale down.\n");
 }
 
 TEST_F(PixelpressTest, Ti83PlusPictures) {
@@ -442,7 +446,8 @@ TEST_F(PixelpressTest, Ti83PlusPictures) {
         screen[1].replace(0, 3, kSmall[1]);
         EXPECT_EQ(testing::unpack_rows(Bytes(file.begin() + 74, file.end() - 2), 63, 96), screen);
     }
-    ProgramResult result = run({dir.file("big.8xi"), put(testing::pbm_file(testing::pattern(2, 97)))});
+    ProgramResult result =
+        run({dir.file("big.8xi"), put(testing::pbm_file(testing::pattern(2, 97)))});
     EXPECT_EQ(result.err, "Error: " + dir.file("in.bmp") +
                               " is 97x2 pixels, larger than 96x63 (--fit scales it down).\n");
     ASSERT_EQ(run({dir.file("fit.8xi"), put(testing::pbm_file(Pixels(126, std::string(192, '#')))),
@@ -459,8 +464,8 @@ TEST_F(PixelpressTest, CommandLine) {
     EXPECT_EQ(result.out, kUsage);
     for (std::vector<std::string> args :
          {std::vector<std::string>{"a.89i", "b.bmp", "c.bmp"},
-          std::vector<std::string>{"a.89i", "b.bmp", "/N"},
-          std::vector<std::string>{"a.89i", "/X"}, std::vector<std::string>{"a.89i", "--threshold"},
+          std::vector<std::string>{"a.89i", "b.bmp", "/N"}, std::vector<std::string>{"a.89i", "/X"},
+          std::vector<std::string>{"a.89i", "--threshold"},
           std::vector<std::string>{"a.89i", "--threshold="},
           std::vector<std::string>{"a.89i", "--threshold=256"},
           std::vector<std::string>{"a.89i", "--threshold=-1"},
