@@ -73,7 +73,9 @@ cases=(
     "Plainpress|notes.txt|Plainpress notes.9xt $inputs/notes.txt"
     "Pixelcast|screen.9xi|Pixelcast $inputs/screen.9xi screen.bmp"
     "Pixelcast (TI-83)|graph.83i|Pixelcast $inputs/graph.83i graph.bmp"
+    "Pixelcast (PNG)|screen.9xi|Pixelcast $inputs/screen.9xi screen.png"
     "Pixelpress|screen.bmp|Pixelpress screen.9xi $inputs/screen.bmp"
+    "Pixelpress (PNG)|screen.png|Pixelpress screen.9xi $inputs/screen.png"
     "Quillcast (TEXT)|notes.9xt|Quillcast $inputs/notes.9xt notes.rtf"
     "Quillcast (lab report)|report.9xr|Quillcast $inputs/report.9xr report.rtf"
 )

@@ -20,7 +20,7 @@ test_tools=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     xvfb xclip x11-utils strace
-    python3 python3-pil imagemagick
+    python3 python3-pil imagemagick netpbm
     unrtf libreoffice-writer-nogui
     man-db groff-base mandoc bash-completion shared-mime-info libfile-mimeinfo-perl
     dpkg-dev file lintian
