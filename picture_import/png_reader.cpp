@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "picture_import/image_readers.h"
+#include "platform/png_image.h"
 
 namespace varkit {
 namespace {
@@ -19,22 +20,6 @@ constexpr std::size_t kBitDepthAt = 24;
 constexpr std::size_t kColourTypeAt = 25;
 constexpr std::uint8_t kGreyType = 0;
 constexpr std::uint8_t kPaletteType = 3;
-
-class PngImage {
-  public:
-    PngImage() {
-        std::memset(&image_, 0, sizeof image_);
-        image_.version = PNG_IMAGE_VERSION;
-    }
-    ~PngImage() { png_image_free(&image_); }
-    PngImage(const PngImage&) = delete;
-    PngImage& operator=(const PngImage&) = delete;
-    png_image* operator->() { return &image_; }
-    png_image* get() { return &image_; }
-
-  private:
-    png_image image_;
-};
 
 void damaged(DecodedImage& decoded, PngImage& png) {
     decoded.status = DecodeStatus::Damaged;
