@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "picture_import/bmp_reader.h"
+#include "picture_import/picture_reduction.h"
 #include "platform/dib.h"
 #include "platform/none/none_platform.h"
 #include "rich_export/rtf_writer.h"
@@ -130,15 +130,12 @@ BENCHMARK(picture_to_bitmap_bits);
 void bitmap_to_picture_rows(benchmark::State& state) {
     std::vector<std::uint8_t> file = read_input("screen.bmp");
     for (auto _ : state) {
-        FilePtr stream = memory_stream(file);
-        BmpLayout layout;
-        std::vector<std::uint8_t> rows;
-        if (read_bmp_layout(stream.get(), layout) != BmpCheck::Monochrome ||
-            !read_bmp_rows(stream.get(), layout, rows)) {
+        std::optional<ImagePicture> picture = picture_of_image_file(file);
+        if (!picture) {
             state.SkipWithError("screen.bmp is no monochrome bitmap");
             break;
         }
-        benchmark::DoNotOptimize(rows);
+        benchmark::DoNotOptimize(picture);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file.size()));
 }

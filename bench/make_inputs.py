@@ -9,11 +9,14 @@
 #   graph.83i    a 96 x 63 TI-83 picture
 #   report.9xr   a lab report beside 10 strings and 10 pictures it names
 #   screen.bmp   the 239 x 103 picture as a monochrome bottom-up BMP file
+#   screen.png   the same picture as a screenshot would give it: an 8-bit RGB
+#                PNG in a dark and a light colour
 #
 # Only the standard library is used, so any Python 3 runs it.
 import os
 import struct
 import sys
+import zlib
 
 TEXT_TARGET = 65000  # bytes of text, under the 65531 a TEXT holds
 
@@ -207,6 +210,27 @@ def bmp_file(rows, columns, row_bits):
     return b"BM" + struct.pack("<IHHI", offset + len(pixels), 0, 0, offset) + info + table + pixels
 
 
+def png_chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(
+        ">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+
+
+def png_file(rows, columns, row_bits):
+    """8-bit RGB, every row unfiltered: a pixel that is on dark blue-grey, one
+    that is off light grey."""
+    row_bytes = (columns + 7) // 8
+    dark, light = b"\x30\x30\x50", b"\xe0\xe0\xd8"
+    raw = bytearray()
+    for y in range(rows):
+        raw.append(0)
+        for x in range(columns):
+            on = row_bits[y * row_bytes + x // 8] & (0x80 >> (x % 8))
+            raw += dark if on else light
+    header = struct.pack(">IIBBBBB", columns, rows, 8, 2, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header) +
+            png_chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + png_chunk(b"IEND", b""))
+
+
 def main():
     folder = sys.argv[1]
     os.makedirs(folder, exist_ok=True)
@@ -222,6 +246,7 @@ def main():
         "graph.83i": ti83_picture_file(picture_rows(63, 96, 83)),
         "report.9xr": lab_report_file(strings, pictures),
         "screen.bmp": bmp_file(103, 239, screen),
+        "screen.png": png_file(103, 239, screen),
     }
     for name, data in files.items():
         with open(os.path.join(folder, name), "wb") as out:

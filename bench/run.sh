@@ -26,7 +26,7 @@ quiet_load=${BENCH_LOAD:-1.0}
 build=${BENCH_BUILD:-build-bench}
 output=${BENCH_OUTPUT:-$root/bench/RESULTS.md}
 
-scripts/setup.sh hyperfine time valgrind
+scripts/setup.sh test hyperfine time valgrind
 scripts/build.sh "$build" -DCMAKE_BUILD_TYPE=Release -DVARKIT_TESTS=OFF -DVARKIT_BENCH=ON
 bin=$root/$build/bin
 
@@ -73,7 +73,9 @@ cases=(
     "Plainpress|notes.txt|Plainpress notes.9xt $inputs/notes.txt"
     "Pixelcast|screen.9xi|Pixelcast $inputs/screen.9xi screen.bmp"
     "Pixelcast (TI-83)|graph.83i|Pixelcast $inputs/graph.83i graph.bmp"
+    "Pixelcast (PNG)|screen.9xi|Pixelcast $inputs/screen.9xi screen.png"
     "Pixelpress|screen.bmp|Pixelpress screen.9xi $inputs/screen.bmp"
+    "Pixelpress (PNG)|screen.png|Pixelpress screen.9xi $inputs/screen.png"
     "Quillcast (TEXT)|notes.9xt|Quillcast $inputs/notes.9xt notes.rtf"
     "Quillcast (lab report)|report.9xr|Quillcast $inputs/report.9xr report.rtf"
 )

@@ -6,7 +6,7 @@
 // the picture importer's BMP reader as the same picture. The raw input also
 // goes through bmp_file_header as a block of its own.
 #include "fuzz/support/fuzz_support.h"
-#include "picture_import/bmp_reader.h"
+#include "picture_import/picture_reduction.h"
 #include "platform/dib.h"
 #include "varfile/varfile.h"
 
@@ -64,18 +64,14 @@ void check_read_back(const DeviceBitmap& bitmap, const std::vector<std::uint8_t>
     require(read_le32(header.data() + 10) == kBmpFileHeaderSize + kDibInfoHeaderSize + 8,
             "BMP rows offset");
 
-    fuzzing::MemoryFile bmp(file.data(), file.size());
-    FilePtr stream = bmp.open();
-    BmpLayout layout;
     const bool fits = bitmap.width <= static_cast<int>(kMaxPictureColumns) &&
                       bitmap.height <= static_cast<int>(kMaxPictureRows);
-    const BmpCheck check = read_bmp_layout(stream.get(), layout);
-    require(check == (fits ? BmpCheck::Monochrome : BmpCheck::NotMonochrome), "BMP check");
+    std::optional<ImagePicture> picture = picture_of_image_file(file);
+    require(picture.has_value() == fits, "BMP check");
     if (!fits) {
         return;
     }
-    std::vector<std::uint8_t> rows;
-    require(read_bmp_rows(stream.get(), layout, rows), "BMP rows cannot be read back");
+    const std::vector<std::uint8_t>& rows = picture->rows;
     const std::size_t width = static_cast<std::size_t>(bitmap.width);
     const std::size_t row_bytes = picture_row_bytes(bitmap.width);
     const std::size_t row_length = static_cast<std::size_t>(bitmap.row_length);

@@ -1,10 +1,10 @@
-// Pixelpress over any bytes, as a BMP file and as the clipboard's bitmap: the
-// headers, the checks, the colour table and the rows, then the file written,
-// which must be a sound variable file whose picture, read back as Pixelcast
-// reads it, is the bitmap's.
+// Pixelpress over any bytes, as an image file and as the clipboard's bitmap:
+// the format, the headers, the checks, the colour table and the rows, then
+// the file written, which must be a sound variable file whose picture, read
+// back as Pixelcast reads it, is the image's.
 #include "fuzz/support/fuzz_support.h"
 #include "picture_export/calculator_picture.h"
-#include "picture_import/bmp_reader.h"
+#include "picture_import/picture_reduction.h"
 #include "picture_import/pixelpress.h"
 #include "tests/support/fake_platform.h"
 
@@ -12,22 +12,23 @@ namespace {
 
 using namespace varkit;
 
-void check_picture_file(const std::string& output, const std::string& bmp_path) {
+void check_picture_file(const std::string& output, const std::string& image_path) {
     fuzzing::require_sound_variable_file(output);
-    FilePtr bmp = open_existing_file(bmp_path.c_str(), false);
-    BmpLayout layout;
-    std::vector<std::uint8_t> bitmap_rows;
-    fuzzing::require(bmp && read_bmp_layout(bmp.get(), layout) == BmpCheck::Monochrome &&
-                         read_bmp_rows(bmp.get(), layout, bitmap_rows),
-                     "an imported bitmap does not read again");
+    std::optional<std::string> image = fuzzing::read_whole_file(image_path);
+    std::optional<ImagePicture> expected;
+    if (image) {
+        expected = picture_of_image_file(
+            std::span(reinterpret_cast<const std::uint8_t*>(image->data()), image->size()));
+    }
+    fuzzing::require(expected.has_value(), "an imported image does not read again");
     CalculatorPicture picture;
     FilePtr messages(std::fopen("/dev/null", "w"));
     fuzzing::require(load_calculator_picture(output, picture, messages.get()),
                      "the written picture does not load");
-    const Dimensions size = bmp_picture_size(layout);
-    fuzzing::require(picture.size.rows == size.rows && picture.size.columns == size.columns &&
-                         picture.rows == bitmap_rows,
-                     "the written picture is not the bitmap");
+    fuzzing::require(picture.size.rows == expected->size.rows &&
+                         picture.size.columns == expected->size.columns &&
+                         picture.rows == expected->rows,
+                     "the written picture is not the image");
 }
 
 }  // namespace

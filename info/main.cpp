@@ -2,10 +2,11 @@
 
 #include "info/varlook.h"
 #include "platform/none/none_platform.h"
+#include "varfile/file_io.h"
 
 int main(int argc, char** argv) {
     // Varlook never touches the desktop.
     varkit::NonePlatform platform;
     varkit::Runtime rt{stdout, stderr, platform};
-    return varkit::varlook_main(argc, argv, rt);
+    return varkit::finish_standard_output(varkit::varlook_main(argc, argv, rt));
 }

@@ -1,5 +1,7 @@
 #include "info/summaries.h"
 
+#include <unistd.h>
+
 #include <array>
 #include <string>
 #include <vector>
@@ -244,7 +246,6 @@ constexpr std::uint8_t kFlagNotTokenized = 0x08;
 
 // A byte at a distance from the end of the file; 0 when there is none.
 int byte_from_end(std::FILE* file, long distance) {
-    std::rewind(file);
     if (std::fseek(file, -distance, SEEK_END) != 0) {
         return 0;
     }
@@ -289,11 +290,24 @@ void print_macro_summary(std::FILE* file, std::FILE* out) {
         macro_name = read_zero_terminated(file);
         object_name = read_zero_terminated(file);
     }
-    std::fprintf(out, "Macro name:  %s\n", macro_name.c_str());
-    std::fprintf(out, "Object name: %s\n", object_name.c_str());
+    std::fprintf(out, "Macro name:  %s\n", shown_field(macro_name, out).c_str());
+    std::fprintf(out, "Object name: %s\n", shown_field(object_name, out).c_str());
 }
 
 }  // namespace
+
+std::string shown_field(std::string_view field, std::FILE* out) {
+    std::string shown(field);
+    if (::isatty(::fileno(out)) != 1) {
+        return shown;
+    }
+    for (char& c : shown) {
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) {
+            c = '?';
+        }
+    }
+    return shown;
+}
 
 void print_contents_summary(std::uint8_t type_code, std::FILE* file, std::FILE* out,
                             std::FILE* err) {

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <string_view>
 
 namespace varkit {
 
@@ -13,5 +15,11 @@ namespace varkit {
 // and no counts.
 void print_contents_summary(std::uint8_t type_code, std::FILE* file, std::FILE* out,
                             std::FILE* err);
+
+// A field from the file (a name, folder, comment or macro name) as it may be
+// printed on `out`: on a terminal the C0 control bytes other than tab, and
+// DEL, become '?', so no byte of a file can act as a control sequence or
+// forge a report line; to a pipe or file every byte goes out as it is.
+std::string shown_field(std::string_view field, std::FILE* out);
 
 }  // namespace varkit

@@ -1,5 +1,7 @@
 #include "info/varlook.h"
 
+#include <algorithm>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -72,10 +74,13 @@ CommandLine parse_command_line(int argc, char** argv, VarlookOptions& options, s
     return CommandLine::Run;
 }
 
-bool asks_for_change(const VarlookOptions& options) {
-    const NamingOptions& naming = options.naming;
+bool asks_for_new_names(const NamingOptions& naming) {
     return is_given(naming.name) || is_given(naming.folder) || is_given(naming.comment) ||
-           naming.attribute != kAttributeUnchanged || options.fix_checksum;
+           naming.attribute != kAttributeUnchanged;
+}
+
+bool asks_for_change(const VarlookOptions& options) {
+    return asks_for_new_names(options.naming) || options.fix_checksum;
 }
 
 // A variable file names model 89 or 92 in its signature, or carries format
@@ -85,38 +90,32 @@ bool is_supported(std::FILE* file) {
     return model == 89 || model == 92 || vf_format_word(file) == 1;
 }
 
-template <std::size_t N>
-bool write_field_at(long offset, const std::array<char, N>& field, std::FILE* file) {
-    // The field is written whole, so a shorter value clears the rest of the old.
-    return vf_seek(offset, file) == 0 && std::fwrite(field.data(), N - 1, 1, file) == 1;
-}
-
-int read_type_code(std::FILE* file) {
-    if (vf_seek(kTypeCodeOffset, file) != 0) {
-        return -1;
-    }
-    return std::fgetc(file);
+template <std::size_t N, std::size_t M>
+void set_header_field(std::array<char, M>& to, const std::array<char, N>& from) {
+    static_assert(N == M + 1);
+    // The field is set whole, so a shorter value clears the rest of the old.
+    std::copy_n(from.data(), M, to.data());
 }
 
 // Writes the given name, folder and comment, and the attribute unless the
-// file is a group. The checksum does not cover these fields.
-bool rewrite_names(const NamingOptions& naming, std::FILE* file, std::FILE* out) {
-    bool written = true;
+// file is a group. The checksum does not cover these fields. The header is
+// changed in memory and written back in one piece, so a failed write leaves
+// the old header rather than some fields of each.
+bool rewrite_names(const NamingOptions& naming, VarHeader header, std::FILE* file, std::FILE* out) {
     if (is_given(naming.name)) {
-        written = write_field_at(kNameOffset, naming.name, file) && written;
+        set_header_field(header.name, naming.name);
     }
     if (is_given(naming.folder)) {
-        written = write_field_at(kFolderOffset, naming.folder, file) && written;
+        set_header_field(header.folder, naming.folder);
     }
     if (is_given(naming.comment)) {
-        written = write_field_at(kCommentOffset, naming.comment, file) && written;
+        set_header_field(header.comment, naming.comment);
     }
-    if (naming.attribute != kAttributeUnchanged && read_type_code(file) != kTypeFolder) {
-        written = vf_seek(kAttributeOffset, file) == 0 &&
-                  std::fputc(naming.attribute, file) != EOF && written;
+    if (naming.attribute != kAttributeUnchanged && header.type_code != kTypeFolder) {
+        header.attribute = static_cast<std::uint8_t>(naming.attribute);
         std::fputs("lockset\n", out);
     }
-    return std::fflush(file) == 0 && written;
+    return vf_write_header(&header, file) == 1 && std::fflush(file) == 0;
 }
 
 const char* status_word(std::uint8_t attribute) {
@@ -132,11 +131,17 @@ const char* status_word(std::uint8_t attribute) {
     }
 }
 
+// A fixed-width field up to its first zero byte, as it may be shown on `out`.
+template <std::size_t N>
+std::string field_text(const std::array<char, N>& field, std::FILE* out) {
+    return shown_field(std::string_view(field.data(), ::strnlen(field.data(), N)), out);
+}
+
 void print_header_report(const VarHeader& header, std::FILE* out) {
-    std::fprintf(out, "Calculator:  %.8s\n", header.signature.data());
-    std::fprintf(out, "Filename:    %.8s\n", header.name.data());
-    std::fprintf(out, "Folder:      %.8s\n", header.folder.data());
-    std::fprintf(out, "Comment:     %.40s\n", header.comment.data());
+    std::fprintf(out, "Calculator:  %s\n", field_text(header.signature, out).c_str());
+    std::fprintf(out, "Filename:    %s\n", field_text(header.name, out).c_str());
+    std::fprintf(out, "Folder:      %s\n", field_text(header.folder, out).c_str());
+    std::fprintf(out, "Comment:     %s\n", field_text(header.comment, out).c_str());
     if (header.type_code == kTypeFolder) {
         return;  // a group file: its first entry is only a folder
     }
@@ -174,6 +179,9 @@ bool verify_checksum(const VarHeader& header, bool fix, std::FILE* file, std::FI
     }
     unsigned computed = vf_compute_checksum(file);
     unsigned stored = vf_stored_checksum(file);
+    if (std::ferror(file)) {
+        return false;  // the caller reports the failed read
+    }
     if (computed == stored) {
         std::fprintf(out, "Checksum:    %X (verified)\n", computed);
         return true;
@@ -183,15 +191,20 @@ bool verify_checksum(const VarHeader& header, bool fix, std::FILE* file, std::FI
                      stored, computed);
         return false;
     }
-    std::rewind(file);
     if (std::fseek(file, -2, SEEK_END) != 0 ||
         vf_write_checksum(static_cast<std::uint16_t>(computed), file) != 1 ||
         std::fflush(file) != 0) {
         std::fputs("Error: Can't write the checksum.\n", out);
+        std::clearerr(file);  // reported, and no failed read
         return false;
     }
     std::fprintf(out, "Checksum:    %Xh (was %Xh)\n", computed, stored);
     return true;
+}
+
+bool report_read_failure(const VarlookOptions& options, Runtime& rt) {
+    std::fprintf(rt.out, "Error: Can't read %s.\n", options.file_name.c_str());
+    return false;
 }
 
 // The run after the command line: open, accept, rewrite, report, verify, and
@@ -203,7 +216,11 @@ bool report_file(const VarlookOptions& options, Runtime& rt) {
         std::fprintf(rt.out, "Error: Can't open %s.\n", options.file_name.c_str());
         return false;
     }
-    if (!is_supported(file.get())) {
+    bool supported = is_supported(file.get());
+    if (std::ferror(file.get())) {
+        return report_read_failure(options, rt);
+    }
+    if (!supported) {
         std::fputs("Error: File type not supported.\n", rt.out);
         return false;
     }
@@ -214,16 +231,35 @@ bool report_file(const VarlookOptions& options, Runtime& rt) {
         return false;
     }
     bool sound = true;
-    if (!rewrite_names(options.naming, file.get(), rt.out)) {
+    if (asks_for_new_names(options.naming)) {
+        VarHeader old_header;
+        vf_read_header(&old_header, file.get());
+        if (std::ferror(file.get())) {
+            return report_read_failure(options, rt);
+        }
+        sound = rewrite_names(options.naming, old_header, file.get(), rt.out);
+    }
+    if (!sound) {
         std::fprintf(rt.out, "Error: Can't write %s.\n", options.file_name.c_str());
-        sound = false;
+        // Reported; the report that follows shows what the file now holds.
+        std::clearerr(file.get());
     }
     VarHeader header;
     vf_read_header(&header, file.get());
+    if (std::ferror(file.get())) {
+        return report_read_failure(options, rt);
+    }
     print_header_report(header, rt.out);
     if (header.type_code != kTypeFolder) {
         print_contents_summary(header.type_code, file.get(), rt.out, rt.err);
         sound = verify_checksum(header, options.fix_checksum, file.get(), rt.out) && sound;
+        if (std::ferror(file.get())) {
+            return report_read_failure(options, rt);
+        }
+    }
+    if (std::fclose(file.release()) != 0) {
+        std::fprintf(rt.out, "Error: Can't write %s.\n", options.file_name.c_str());
+        sound = false;
     }
     std::fputs("\n", rt.out);
     return sound;

@@ -61,6 +61,13 @@ std::optional<PictureGeometry> stored_geometry(std::FILE* file, std::FILE* err) 
         std::fputs(kRowsEndEarly, err);
         return std::nullopt;
     }
+    // The rows, the size words and the tag share the 16-bit data length, so a
+    // larger size cannot be true, however long the file.
+    if (picture_rows_size(geometry.size) + kPictureDataOverhead > 0xFFFF) {
+        std::fprintf(err, "Error: A picture of %u rows and %u columns is larger than a variable.\n",
+                     geometry.size.rows, geometry.size.columns);
+        return std::nullopt;
+    }
     geometry.first_row = kPictureRowsOffset;
     return geometry;
 }
@@ -116,6 +123,15 @@ std::optional<PictureGeometry> picture_geometry(std::FILE* file, std::FILE* err)
     }
 }
 
+// A read that failed is reported as such, never as a file that ends early.
+bool read_failed(std::FILE* file, const std::string& path, std::FILE* err) {
+    if (!std::ferror(file)) {
+        return false;
+    }
+    std::fprintf(err, "Error: Can't read file \"%s\".\n", path.c_str());
+    return true;
+}
+
 }  // namespace
 
 bool load_calculator_picture(const std::string& path, CalculatorPicture& picture, std::FILE* err) {
@@ -126,7 +142,7 @@ bool load_calculator_picture(const std::string& path, CalculatorPicture& picture
         return false;
     }
     std::optional<PictureGeometry> geometry = picture_geometry(file.get(), err);
-    if (!geometry) {
+    if (read_failed(file.get(), path, err) || !geometry) {
         return false;
     }
     picture.size = geometry->size;
@@ -135,7 +151,12 @@ bool load_calculator_picture(const std::string& path, CalculatorPicture& picture
                      picture.size.columns);
         return false;
     }
-    if (vf_read_picture_rows(geometry->first_row, picture.size, picture.rows, file.get()) != 1) {
+    int complete =
+        vf_read_picture_rows(geometry->first_row, picture.size, picture.rows, file.get());
+    if (read_failed(file.get(), path, err)) {
+        return false;
+    }
+    if (complete != 1) {
         std::fputs(kRowsEndEarly, err);
         return false;
     }

@@ -26,10 +26,10 @@ bool write_bmp(std::FILE* file, const std::vector<std::uint8_t>& dib) {
            (dib.empty() || std::fwrite(dib.data(), dib.size(), 1, file) == 1);
 }
 
-}  // namespace
-
-ClipDibResult clip_dib_to_file(const std::string& path, ClipDibCreateFailure on_create_failure,
-                               Runtime& rt) {
+// The clipboard is read in either case, so its failures end the step as
+// they always did; with `own` the bytes saved are those of the run's bitmap.
+ClipDibResult save_clipboard_dib(const std::string& path, ClipDibCreateFailure on_create_failure,
+                                 const DeviceBitmap* own, Runtime& rt) {
     OutputFile file(path);
     if (!file.open()) {
         std::fprintf(rt.err, "Can't open file \"%s\".\n", path.c_str());
@@ -40,11 +40,37 @@ ClipDibResult clip_dib_to_file(const std::string& path, ClipDibCreateFailure on_
     if (!dib) {
         return ClipDibResult::Failed;
     }
+    if (own != nullptr) {
+        *dib = synthesize_dib(*own);
+    }
     if (!write_bmp(file.stream(), *dib) || !file.commit()) {
         std::fprintf(rt.err, "Error: Can't write file \"%s\".\n", path.c_str());
         return ClipDibResult::Failed;
     }
     return ClipDibResult::Saved;
+}
+
+}  // namespace
+
+ClipDibResult clip_dib_to_file(const std::string& path, ClipDibCreateFailure on_create_failure,
+                               Runtime& rt) {
+    return save_clipboard_dib(path, on_create_failure, nullptr, rt);
+}
+
+ClipDibResult clip_dib_to_file(const std::string& path, ClipDibCreateFailure on_create_failure,
+                               const DeviceBitmap& own, Runtime& rt) {
+    return save_clipboard_dib(path, on_create_failure, &own, rt);
+}
+
+std::optional<std::vector<std::uint8_t>> clip_dib_bmp_bytes(const DeviceBitmap& own, Runtime& rt) {
+    if (!read_clipboard_dib(rt)) {
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> dib = synthesize_dib(own);
+    auto header = bmp_file_header(dib);
+    std::vector<std::uint8_t> file(header.begin(), header.end());
+    file.insert(file.end(), dib.begin(), dib.end());
+    return file;
 }
 
 }  // namespace varkit

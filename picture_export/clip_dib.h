@@ -5,7 +5,10 @@
 // their own.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -31,5 +34,16 @@ enum class ClipDibResult {
 // to rt.err.
 ClipDibResult clip_dib_to_file(const std::string& path, ClipDibCreateFailure on_create_failure,
                                Runtime& rt);
+
+// The same steps and messages for a bitmap this run has just placed on the
+// clipboard, but the file holds `own` in the clipboard's form: the clipboard
+// is shared, and another program may have replaced the bitmap meanwhile.
+ClipDibResult clip_dib_to_file(const std::string& path, ClipDibCreateFailure on_create_failure,
+                               const DeviceBitmap& own, Runtime& rt);
+
+// The BMP file's bytes of `own` after the same clipboard read, for a caller
+// that delivers them elsewhere (to standard output); nothing, after the
+// message, when the clipboard cannot be opened or holds no bitmap.
+std::optional<std::vector<std::uint8_t>> clip_dib_bmp_bytes(const DeviceBitmap& own, Runtime& rt);
 
 }  // namespace varkit

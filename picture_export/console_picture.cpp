@@ -21,29 +21,15 @@ constexpr char32_t kCp437High[128] = {
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
 };
 
-std::string utf8_encode(char32_t c) {
-    std::string s;
-    if (c < 0x80) {
-        s += static_cast<char>(c);
-    } else if (c < 0x800) {
-        s += static_cast<char>(0xC0 | (c >> 6));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        // Every character of the table lies below U+10000.
-        s += static_cast<char>(0xE0 | (c >> 12));
-        s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return s;
-}
-
 }  // namespace
 
 std::string cp437_glyph(unsigned char character, bool utf8) {
     if (!utf8 || character < 0x80) {
         return std::string(1, static_cast<char>(character));
     }
-    return utf8_encode(kCp437High[character - 0x80]);
+    std::string glyph;
+    append_utf8(glyph, kCp437High[character - 0x80]);
+    return glyph;
 }
 
 std::string glyph_from_switch(const char* text, bool utf8) {

@@ -4,17 +4,13 @@
 #include <cstdio>
 #include <string>
 
+#include "charset/charset.h"
 #include "picture_export/calculator_picture.h"
 
 namespace varkit {
 
 // Code page 437's full block: the default character of a pixel that is on.
 inline constexpr unsigned char kFullBlock = 0xDB;
-
-// True when the console's character set (the C library's current LC_CTYPE
-// locale) is UTF-8; never on Windows, whose console shows the bytes through
-// its code page.
-bool console_uses_utf8();
 
 // What the console gets for one code page 437 character: the byte itself, or
 // in a UTF-8 console the character's UTF-8 form.

@@ -1,5 +1,7 @@
 #include "picture_export/pixelcast.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <string>
@@ -7,6 +9,7 @@
 #include "picture_export/calculator_picture.h"
 #include "picture_export/clip_dib.h"
 #include "picture_export/console_picture.h"
+#include "picture_export/picture_images.h"
 #include "platform/dib.h"
 #include "varfile/varfile.h"
 
@@ -30,13 +33,58 @@ const char kUsage[] =
 // /SF shows the full width of the calculators' largest screen.
 constexpr long kFullWidthLimit = 240;
 
+// "-" in place of the bitmap file's name: standard output.
+constexpr std::string_view kStandardStream = "-";
+
+enum class ImageFileFormat { Bmp, Png, Pbm };
+
 struct Settings {
     std::string picture_path;
     std::string bmp_path;
     bool save_bmp = false;
     bool show = false;
     ConsoleStyle style;
+    std::optional<ImageFileFormat> format;  // --format; else the name's extension
 };
+
+std::string lower_case(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return lower;
+}
+
+std::optional<ImageFileFormat> format_named(std::string_view name) {
+    const std::string lower = lower_case(name);
+    if (lower == "png") {
+        return ImageFileFormat::Png;
+    }
+    if (lower == "pbm") {
+        return ImageFileFormat::Pbm;
+    }
+    if (lower == "bmp") {
+        return ImageFileFormat::Bmp;
+    }
+    return std::nullopt;
+}
+
+// --format, else ".png" or ".pbm" ending the file's own name in any case;
+// every other name is a BMP file.
+ImageFileFormat output_format(const Settings& settings) {
+    if (settings.format) {
+        return *settings.format;
+    }
+    std::string_view name = path_base_name(settings.bmp_path);
+    std::size_t dot = name.rfind('.');
+    std::optional<ImageFileFormat> named =
+        dot == std::string_view::npos ? std::nullopt : format_named(name.substr(dot + 1));
+    return named.value_or(ImageFileFormat::Bmp);
+}
+
+bool to_standard_output(const Settings& settings) {
+    return settings.save_bmp && settings.bmp_path == kStandardStream;
+}
 
 // The digits that start `text` as a column limit, held below any overflow.
 long column_limit_from(const char* text) {
@@ -79,9 +127,17 @@ CommandLine parse_command_line(int argc, char** argv, Settings& settings, bool u
     while (!args.done()) {
         const char* argument = args.next();
         if (args.is_long_option(argument)) {
-            return common_long_option(split_long_option(argument));
+            LongOption option = split_long_option(argument);
+            if (option.name == "format" && option.value) {
+                settings.format = format_named(*option.value);
+                if (!settings.format) {
+                    return CommandLine::Bad;
+                }
+                continue;
+            }
+            return common_long_option(option);
         }
-        if (!args.is_switch(argument)) {
+        if (!args.is_switch(argument) || argument == kStandardStream) {
             if (!take_file_name(argument, settings)) {
                 return CommandLine::Bad;
             }
@@ -108,8 +164,7 @@ CommandLine parse_command_line(int argc, char** argv, Settings& settings, bool u
 }
 
 // Places the picture on the clipboard as a device bitmap (CF_BITMAP).
-bool copy_to_clipboard(const CalculatorPicture& picture, Runtime& rt) {
-    DeviceBitmap description = device_bitmap_of(vf_picture_bitmap_bits(picture.size, picture.rows));
+bool copy_to_clipboard(const DeviceBitmap& description, Runtime& rt) {
     std::optional<DeviceBitmap> bitmap = rt.platform.create_bitmap(description);
     if (!bitmap) {
         std::fputs("Error: Unable to create bitmap.\n", rt.err);
@@ -132,13 +187,81 @@ bool copy_to_clipboard(const CalculatorPicture& picture, Runtime& rt) {
     return placed;
 }
 
-// The BMP file is made from the clipboard's form of the bitmap, whatever the
-// clipboard step gave.
-bool save_bmp_file(const std::string& path, Runtime& rt) {
-    if (clip_dib_to_file(path, ClipDibCreateFailure::EndsRun, rt) != ClipDibResult::Saved) {
+// The BMP file is read back from the clipboard, whatever the clipboard step
+// gave, and holds the clipboard's form of this run's own bitmap.
+bool save_bmp_file(const std::string& path, const DeviceBitmap& bitmap, Runtime& rt) {
+    if (clip_dib_to_file(path, ClipDibCreateFailure::EndsRun, bitmap, rt) != ClipDibResult::Saved) {
         return false;
     }
     std::fprintf(rt.err, "Image copied to %s.\n", path.c_str());
+    return true;
+}
+
+// The image file's bytes to the named file, or to standard output for "-".
+bool deliver_image(const std::string& path, const std::vector<std::uint8_t>& bytes, Runtime& rt) {
+    if (path == kStandardStream) {
+        if (std::fwrite(bytes.data(), 1, bytes.size(), rt.out) != bytes.size() ||
+            std::fflush(rt.out) != 0) {
+            std::fputs("Error: Can't write to standard output.\n", rt.err);
+            return false;
+        }
+        std::fputs("Image copied to standard output.\n", rt.err);
+        return true;
+    }
+    OutputFile file(path);
+    if (!file.open()) {
+        std::fprintf(rt.err, "Can't open file \"%s\".\n", path.c_str());
+        return false;
+    }
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file.stream()) != bytes.size() ||
+        !file.commit()) {
+        std::fprintf(rt.err, "Error: Can't write file \"%s\".\n", path.c_str());
+        return false;
+    }
+    std::fprintf(rt.err, "Image copied to %s.\n", path.c_str());
+    return true;
+}
+
+// PNG and PBM files are made from the picture's own rows; a BMP file, as
+// always, from the clipboard's form of the bitmap.
+bool save_image_file(const Settings& settings, const CalculatorPicture& picture,
+                     const DeviceBitmap& bitmap, Runtime& rt) {
+    switch (output_format(settings)) {
+        case ImageFileFormat::Png: {
+            std::optional<std::vector<std::uint8_t>> png = png_of_picture(picture);
+            if (!png) {
+                std::fputs("Error: Unable to make the PNG image.\n", rt.err);
+                return false;
+            }
+            return deliver_image(settings.bmp_path, *png, rt);
+        }
+        case ImageFileFormat::Pbm:
+            return deliver_image(settings.bmp_path, pbm_of_picture(picture), rt);
+        case ImageFileFormat::Bmp:
+            break;
+    }
+    if (settings.bmp_path != kStandardStream) {
+        return save_bmp_file(settings.bmp_path, bitmap, rt);
+    }
+    std::optional<std::vector<std::uint8_t>> bmp = clip_dib_bmp_bytes(bitmap, rt);
+    return bmp && deliver_image(settings.bmp_path, *bmp, rt);
+}
+
+// Standard output can carry the image or the console picture, not both, and
+// an image is never sent to a terminal.
+bool standard_output_free(const Settings& settings, Runtime& rt) {
+    if (!to_standard_output(settings)) {
+        return true;
+    }
+    if (settings.show) {
+        std::fputs("Error: /S and the output \"-\" both need standard output.\n", rt.err);
+        return false;
+    }
+    if (::isatty(::fileno(rt.out))) {
+        std::fputs("Error: Standard output is a terminal; send the image to a file or a pipe.\n",
+                   rt.err);
+        return false;
+    }
     return true;
 }
 
@@ -153,6 +276,9 @@ int pixelcast_main(int argc, char** argv, Runtime& rt) {
         return *status;
     }
 
+    if (!standard_output_free(settings, rt)) {
+        return 1;
+    }
     CalculatorPicture picture;
     if (!load_calculator_picture(settings.picture_path, picture, rt.err)) {
         return 1;
@@ -160,12 +286,16 @@ int pixelcast_main(int argc, char** argv, Runtime& rt) {
     if (settings.show) {
         draw_picture(picture, settings.style, rt.out);
     }
-    std::fputc('\n', rt.out);
-    std::fflush(rt.out);
+    // Standard output that carries the image gets nothing else.
+    if (!to_standard_output(settings)) {
+        std::fputc('\n', rt.out);
+        std::fflush(rt.out);
+    }
 
-    bool succeeded = copy_to_clipboard(picture, rt);
+    DeviceBitmap bitmap = device_bitmap_of(vf_picture_bitmap_bits(picture.size, picture.rows));
+    bool succeeded = copy_to_clipboard(bitmap, rt);
     if (settings.save_bmp) {
-        succeeded = save_bmp_file(settings.bmp_path, rt) && succeeded;
+        succeeded = save_image_file(settings, picture, bitmap, rt) && succeeded;
     }
     return succeeded ? 0 : 1;
 }

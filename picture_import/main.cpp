@@ -1,9 +1,10 @@
 #include <cstdio>
 
 #include "picture_import/pixelpress.h"
+#include "varfile/file_io.h"
 
 int main(int argc, char** argv) {
     std::unique_ptr<varkit::Platform> platform = varkit::make_platform();
     varkit::Runtime rt{stdout, stderr, *platform};
-    return varkit::pixelpress_main(argc, argv, rt);
+    return varkit::finish_standard_output(varkit::pixelpress_main(argc, argv, rt));
 }

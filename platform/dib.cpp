@@ -15,6 +15,22 @@ std::size_t packed_row_bytes(int width) {
     return (static_cast<std::size_t>(width) + 7) / 8;
 }
 
+// A block of up to 8 bits per pixel has 2^(bits per pixel) colours unless
+// it names fewer in use; a deeper one has only the colours it names, after
+// the three bit-field masks that follow a 40-byte header.
+std::uint64_t colour_table_size(const std::vector<std::uint8_t>& dib, std::uint32_t info_size,
+                                unsigned bits_per_pixel) {
+    constexpr std::uint32_t kBitfields = 3;
+    std::uint32_t compression = dib.size() >= 20 ? read_le32(dib.data() + 16) : 0;
+    std::uint64_t colours_used = dib.size() >= 36 ? read_le32(dib.data() + 32) : 0;
+    if (bits_per_pixel <= 8) {
+        std::uint64_t most = 1ull << bits_per_pixel;
+        return 4 * (colours_used != 0 && colours_used < most ? colours_used : most);
+    }
+    bool masks = compression == kBitfields && info_size == kDibInfoHeaderSize;
+    return 4 * colours_used + (masks ? 12 : 0);
+}
+
 }  // namespace
 
 bool is_valid_monochrome(const DeviceBitmap& bitmap) {
@@ -59,7 +75,7 @@ std::vector<std::uint8_t> synthesize_dib(const DeviceBitmap& bitmap) {
 std::array<std::uint8_t, kBmpFileHeaderSize> bmp_file_header(const std::vector<std::uint8_t>& dib) {
     std::uint32_t info_size = dib.size() >= 4 ? read_le32(dib.data()) : 0;
     unsigned bits_per_pixel = dib.size() >= 16 ? read_le16(dib.data() + 14) : 0;
-    std::uint64_t table_size = 4ull << (bits_per_pixel % 32);
+    std::uint64_t table_size = colour_table_size(dib, info_size, bits_per_pixel);
     std::uint32_t rows_offset =
         static_cast<std::uint32_t>(kBmpFileHeaderSize + info_size + table_size);
 

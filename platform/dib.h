@@ -40,8 +40,10 @@ std::vector<std::uint8_t> synthesize_dib(const DeviceBitmap& bitmap);
 
 // The 14-byte BMP file header for a packed DIB block: "BM", the block's size
 // + 14, two reserved zeros, and the offset of the rows, 14 + the information
-// header's size + 4 x 2^(bits per pixel mod 32), all little-endian. A block
-// too short to hold those fields reads them as zeros.
+// header's size + 4 x 2^(bits per pixel mod 32) (or 4 x the colours in use
+// when the block names fewer), all little-endian; past 8 bits per pixel the
+// colours in use and any bit-field masks. A block too short to hold those
+// fields reads them as zeros.
 std::array<std::uint8_t, kBmpFileHeaderSize> bmp_file_header(const std::vector<std::uint8_t>& dib);
 
 }  // namespace varkit

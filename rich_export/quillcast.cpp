@@ -100,7 +100,12 @@ CommandLine parse_command_line(int argc, char** argv, QuillcastOptions& options)
     while (!args.done()) {
         const char* argument = args.next();
         if (args.is_long_option(argument)) {
-            return common_long_option(split_long_option(argument));
+            LongOption option = split_long_option(argument);
+            if (option.name == "unicode" && !option.value) {
+                options.rtf.unicode = true;
+                continue;
+            }
+            return common_long_option(option);
         }
         if (!args.is_switch(argument)) {
             if (!take_file_name(argument, options)) {
@@ -203,6 +208,18 @@ Conversion convert_input(std::FILE* in, std::FILE* out, const RtfSettings& rtf, 
     return writer.run_ended() ? Conversion::RunEnded : Conversion::Failed;
 }
 
+// A document made from an input that could not be read whole is no
+// document.
+Conversion convert_whole_input(std::FILE* in, std::FILE* out, const QuillcastOptions& options,
+                               Runtime& rt) {
+    Conversion conversion = convert_input(in, out, options.rtf, rt);
+    if (std::ferror(in)) {
+        std::fprintf(rt.err, "Error: Unable to read %s.\n", options.input_name.c_str());
+        return Conversion::Failed;
+    }
+    return conversion;
+}
+
 FilePtr open_input(const std::string& input_name, std::FILE* err) {
     FilePtr in = open_existing_file(input_name.c_str(), false);
     if (!in) {
@@ -227,7 +244,7 @@ Conversion write_named_document(const QuillcastOptions& options, Runtime& rt) {
     // Windows. The document on its way to the clipboard keeps its line feeds,
     // as a text-mode read would give them back.
     write_system_line_ends(out.stream());
-    Conversion conversion = convert_input(in.get(), out.stream(), options.rtf, rt);
+    Conversion conversion = convert_whole_input(in.get(), out.stream(), options, rt);
     if (is_written(conversion) && !out.commit()) {
         std::fprintf(rt.err, "Error: Unable to write %s.\n", options.output_name.c_str());
         return Conversion::Failed;
@@ -254,7 +271,7 @@ Conversion write_scratch_document(const QuillcastOptions& options, const Scratch
         std::fputs("Error: Unable to open a temporary file.\n", rt.err);
         return Conversion::Failed;
     }
-    Conversion conversion = convert_input(in.get(), out.get(), options.rtf, rt);
+    Conversion conversion = convert_whole_input(in.get(), out.get(), options, rt);
     if (!close_written(out) && is_written(conversion)) {
         std::fputs("Error: Unable to write a temporary file.\n", rt.err);
         return Conversion::Failed;
@@ -285,8 +302,7 @@ int rtf_copy_file_to_clipboard(const std::string& path, Runtime& rt) {
         return 0;
     }
     std::string text(static_cast<std::size_t>(length), '\0');
-    text.resize(std::fread(text.data(), 1, text.size(), file.get()));
-    if (text.empty()) {
+    if (std::fread(text.data(), 1, text.size(), file.get()) != text.size()) {
         std::fputs("Error: Unable to read file.\n", rt.err);
         return 0;
     }

@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "charset/charset.h"
 #include "rich_export/rtf_fields.h"
 #include "rich_export/rtf_writer.h"
 
@@ -180,8 +181,11 @@ int RtfWriter::rtf_emit_char(int code, std::FILE* in, std::FILE* out) {
         default:
             break;
     }
-    if (code >= 0x80) {
-        write_high_char(static_cast<std::uint8_t>(code), out);
+    auto character = static_cast<std::uint8_t>(code);
+    if (settings_.unicode && (code >= 0x80 || code < 0x20) && has_own_character(character)) {
+        write_unicode_char(character, out);
+    } else if (code >= 0x80) {
+        write_high_char(character, out);
     } else if (code >= 0x20) {
         rtf_put(code, out);
     } else if (code == 0x12 || code == 0x16 || code >= 0x1C) {
@@ -205,6 +209,23 @@ void RtfWriter::write_high_char(std::uint8_t code, std::FILE* out) {
     std::uint8_t font_code = font_code_table[code];
     rtf_put(kUpperHex[font_code >> 4], out);
     rtf_put(kUpperHex[font_code & 0xF], out);
+    rtf_close_run(out);
+}
+
+// Like the calculator font's characters, each stands in a run group of its
+// own. A reader without Unicode shows the ASCII spelling ("->", "pi").
+void RtfWriter::write_unicode_char(std::uint8_t code, std::FILE* out) {
+    rtf_close_run(out);
+    std::string_view fallback = ascii_of(code);
+    // \u takes a signed 16-bit value; every character of the table lies in
+    // the Basic Multilingual Plane.
+    auto character = static_cast<long>(unicode_of(code));
+    long value = character > 0x7FFF ? character - 0x10000 : character;
+    rtf_write(out, "\\f1\\uc%s ", std::to_string(fallback.size()));
+    rtf_write(out, "\\u%s ", std::to_string(value));
+    for (char c : fallback) {
+        rtf_put(c, out);
+    }
     rtf_close_run(out);
 }
 

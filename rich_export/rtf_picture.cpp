@@ -1,7 +1,8 @@
 // Pictures in the document: a lab report's picture becomes a monochrome
 // device bitmap, passes through the clipboard, comes back in its
-// device-independent form by way of the clipboard-to-BMP writer, and is
-// copied into the document as hexadecimal DIB data.
+// device-independent form by way of the clipboard-to-BMP writer (as this
+// picture's own, whatever another program put on the clipboard meanwhile),
+// and is copied into the document as hexadecimal DIB data.
 #include <array>
 #include <optional>
 
@@ -107,7 +108,8 @@ int RtfWriter::rtf_embed_picture(std::FILE* in, std::FILE* out) {
         run_ended_ = true;
         return 0;
     }
-    ClipDibResult saved = clip_dib_to_file(bmp_file.path(), ClipDibCreateFailure::EndsRun, rt_);
+    ClipDibResult saved =
+        clip_dib_to_file(bmp_file.path(), ClipDibCreateFailure::EndsRun, *bitmap, rt_);
     if (saved != ClipDibResult::Saved) {
         failure_reported_ = true;  // the writer has said why
         run_ended_ = saved == ClipDibResult::EndRun;
@@ -116,6 +118,7 @@ int RtfWriter::rtf_embed_picture(std::FILE* in, std::FILE* out) {
     FilePtr bmp = open_existing_file(bmp_file.path().c_str(), false);
     std::uint8_t file_header[kBmpFileHeaderSize];
     if (!bmp || std::fread(file_header, sizeof file_header, 1, bmp.get()) != 1) {
+        report("Error: Unable to read a temporary file.\n");
         return 0;
     }
     section_pending_ = true;
@@ -126,6 +129,10 @@ int RtfWriter::rtf_embed_picture(std::FILE* in, std::FILE* out) {
                  bitmap->planes, bitmap->row_length, bitmap->width, bitmap->height);
     write_hex_data(bmp.get(), out);
     std::fputc('}', out);
+    if (std::ferror(bmp.get())) {
+        report("Error: Unable to read a temporary file.\n");
+        return 0;
+    }
     return 1;
 }
 

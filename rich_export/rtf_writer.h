@@ -35,6 +35,10 @@ struct RtfSettings {
     int default_font = 0;
     // One more font table entry, font 6 (see rtf_font_entry); empty for none.
     std::string extra_font_entry;
+    // Characters above 127 and calculator symbols among the control codes
+    // are written as RTF Unicode escapes in Courier New, so the document
+    // reads right without the calculator font.
+    bool unicode = false;
 };
 
 // The font number the extra font table entry carries.
@@ -154,6 +158,7 @@ class RtfWriter {
     void write_markup(std::FILE* in, std::FILE* out);
     void write_operand_markup(int letter, std::FILE* in, std::FILE* out);
     void write_high_char(std::uint8_t code, std::FILE* out);
+    void write_unicode_char(std::uint8_t code, std::FILE* out);
     void write_reference(std::FILE* in, std::FILE* out);
     bool embed_reference(const RtfReference& reference, std::FILE* in, std::FILE* out);
     bool place_on_clipboard(const DeviceBitmap& bitmap);

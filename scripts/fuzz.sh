@@ -25,7 +25,7 @@ else
     shift || true
 fi
 
-scripts/setup.sh
+scripts/setup.sh test
 CC=clang CXX=clang++ scripts/build.sh build-fuzz -DVARKIT_FUZZ=ON -DVARKIT_TESTS=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo
 

@@ -1,19 +1,39 @@
 #!/usr/bin/env bash
-# Installs what building and testing varkit needs on a Debian machine, only
-# the packages that are missing. Installing needs root (or sudo).
-# Further packages a caller needs can be named as arguments.
+# Installs the Debian packages varkit needs that are missing, and nothing
+# else: when everything is there it does nothing and needs no root.
+#
+#   scripts/setup.sh                  what building the programs needs
+#   scripts/setup.sh test             that and the tools the tests use
+#   scripts/setup.sh [test] NAME ...  and further packages a caller names
 set -euo pipefail
 
-packages=(
-    cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
-    libgtest-dev libgmock-dev libbenchmark-dev
+# Compiler, build tools and the libraries the programs link.
+build_needs=(
+    cmake ninja-build g++ pkg-config
     libxcb1-dev libpng-dev zlib1g-dev
-    xvfb xclip x11-utils
-    python3 python3-pil imagemagick
-    unrtf libreoffice-writer-nogui
-    g++-mingw-w64-x86-64-posix mingw-w64 googletest wine wine64 zip
-    "$@"
 )
+
+# GoogleTest and Google Benchmark, the fuzzing compiler, the X server and
+# clipboard client, the image and document readers the tests check output
+# with, the man page, package and file type checkers, and the Windows cross
+# compiler with Wine to run its programs.
+test_tools=(
+    libgtest-dev libgmock-dev libbenchmark-dev
+    clang libclang-rt-14-dev
+    xvfb xclip x11-utils strace
+    python3 python3-pil imagemagick netpbm
+    unrtf libreoffice-writer-nogui
+    man-db groff-base mandoc bash-completion shared-mime-info libfile-mimeinfo-perl
+    dpkg-dev file lintian
+    g++-mingw-w64-x86-64-posix mingw-w64 googletest wine wine64 zip
+)
+
+packages=("${build_needs[@]}")
+if [ "${1:-}" = test ]; then
+    packages+=("${test_tools[@]}")
+    shift
+fi
+packages+=("$@")
 
 missing=()
 for package in "${packages[@]}"; do

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "charset/charset.h"
 #include "varfile/varfile.h"
 
 namespace varkit {
@@ -18,11 +19,53 @@ constexpr char kUsage[] =
     "  /S     Show the text in the console.\n"
     "\n";
 
+// How the plain text is spelt where it goes: the calculator's own bytes,
+// UTF-8 through the character table, or the one-way ASCII approximation.
+enum class Spelling { Bytes, Utf8, Ascii };
+
 struct Options {
     std::string variable_file;
     std::optional<std::string> text_file;
     bool show = false;
+    // --utf8 and --ascii: the text file's spelling; --ascii also spells the
+    // clipboard text and the console text.
+    Spelling file_spelling = Spelling::Bytes;
 };
+
+// --utf8 and --ascii, without a value, at most one of them.
+CommandLine take_long_option(const LongOption& option, Options& options) {
+    bool utf8 = option.name == "utf8";
+    if ((!utf8 && option.name != "ascii") || option.value) {
+        return common_long_option(option);
+    }
+    Spelling wanted = utf8 ? Spelling::Utf8 : Spelling::Ascii;
+    if (options.file_spelling != Spelling::Bytes && options.file_spelling != wanted) {
+        return CommandLine::Bad;
+    }
+    options.file_spelling = wanted;
+    return CommandLine::Run;
+}
+
+std::string spelt(const std::string& plain, Spelling spelling) {
+    switch (spelling) {
+        case Spelling::Utf8:
+            return utf8_from_plain_text(plain);
+        case Spelling::Ascii:
+            return ascii_from_plain_text(plain);
+        case Spelling::Bytes:
+            break;
+    }
+    return plain;
+}
+
+// The console follows its locale, as a UTF-8 terminal shows → only from
+// UTF-8; asked for ASCII, it gets ASCII.
+Spelling console_spelling(const Options& options) {
+    if (options.file_spelling == Spelling::Ascii) {
+        return Spelling::Ascii;
+    }
+    return console_uses_utf8() ? Spelling::Utf8 : Spelling::Bytes;
+}
 
 CommandLine parse_command_line(int argc, char** argv, Options& options) {
     if (argc < 2) {
@@ -33,7 +76,11 @@ CommandLine parse_command_line(int argc, char** argv, Options& options) {
     while (!args.done()) {
         const char* argument = args.next();
         if (args.is_long_option(argument)) {
-            return common_long_option(split_long_option(argument));
+            CommandLine asked = take_long_option(split_long_option(argument), options);
+            if (asked != CommandLine::Run) {
+                return asked;
+            }
+            continue;
         }
         if (args.is_switch(argument)) {
             char letter = switch_letter(argument);
@@ -65,7 +112,7 @@ bool is_supported_calculator(std::FILE* file) {
 
 // Open, empty, set, close; each failure prints its line and ends the
 // clipboard step. The text is shown only once the clipboard has taken it.
-bool copy_to_clipboard(const std::string& plain, bool show, Runtime& rt) {
+bool copy_to_clipboard(const std::string& plain, const std::string& shown, bool show, Runtime& rt) {
     Platform& clipboard = rt.platform;
     if (!clipboard.clipboard_open()) {
         std::fputs("Error: Unable to open clipboard.\n", rt.err);
@@ -78,7 +125,7 @@ bool copy_to_clipboard(const std::string& plain, bool show, Runtime& rt) {
         std::fputs("Error: Unable to set clipboard data.\n", rt.err);
     } else {
         if (show) {
-            std::fwrite(plain.data(), 1, plain.size(), rt.out);
+            std::fwrite(shown.data(), 1, shown.size(), rt.out);
             std::fputc('\n', rt.out);
         }
         std::fputs("Text copied to clipboard.\n", rt.err);
@@ -106,9 +153,18 @@ bool write_text_file(const std::string& plain, const std::string& path, Runtime&
 // The clipboard step and the text file step run independently: a failed
 // clipboard still writes the text file.
 bool export_text(TextLayout layout, std::FILE* file, const Options& options, Runtime& rt) {
-    std::string plain = plain_text_from_variable(layout, read_variable_text(layout, file));
-    bool copied = copy_to_clipboard(plain, options.show, rt);
-    bool written = !options.text_file || write_text_file(plain, *options.text_file, rt);
+    std::string text = read_variable_text(layout, file);
+    if (std::ferror(file)) {
+        std::fprintf(rt.err, "Error: Can't read %s.\n", options.variable_file.c_str());
+        return false;
+    }
+    std::string plain = plain_text_from_variable(layout, text);
+    Spelling clipboard_spelling =
+        options.file_spelling == Spelling::Ascii ? Spelling::Ascii : Spelling::Bytes;
+    bool copied = copy_to_clipboard(spelt(plain, clipboard_spelling),
+                                    spelt(plain, console_spelling(options)), options.show, rt);
+    bool written = !options.text_file ||
+                   write_text_file(spelt(plain, options.file_spelling), *options.text_file, rt);
     return copied && written;
 }
 
@@ -126,13 +182,18 @@ int plaincast_main(int argc, char** argv, Runtime& rt) {
         std::fprintf(rt.err, "Error: Can't open %s.\n", options.variable_file.c_str());
         return 1;
     }
-    if (!is_supported_calculator(file.get())) {
-        std::fputs("Error: File type not supported.\n", rt.err);
-        return 1;
-    }
+    bool supported = is_supported_calculator(file.get());
     // A file too short to hold a type code reads as zeros: type 0 is no text.
     VarHeader header;
     vf_read_header(&header, file.get());
+    if (std::ferror(file.get())) {
+        std::fprintf(rt.err, "Error: Can't read %s.\n", options.variable_file.c_str());
+        return 1;
+    }
+    if (!supported) {
+        std::fputs("Error: File type not supported.\n", rt.err);
+        return 1;
+    }
     std::optional<TextLayout> layout = text_layout_of(header.type_code);
     bool exported = false;
     if (!layout) {

@@ -2,9 +2,10 @@
 
 #include "platform/platform.h"
 #include "text_import/plainpress.h"
+#include "varfile/file_io.h"
 
 int main(int argc, char** argv) {
     std::unique_ptr<varkit::Platform> platform = varkit::make_platform();
     varkit::Runtime rt{stdout, stderr, *platform};
-    return varkit::plainpress_main(argc, argv, rt);
+    return varkit::finish_standard_output(varkit::plainpress_main(argc, argv, rt));
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "charset/charset.h"
 #include "varfile/varfile.h"
 
 namespace varkit {
@@ -30,6 +31,8 @@ struct Options {
     std::optional<std::string> output_file;
     std::optional<std::string> text_file;
     NamingOptions naming;
+    // --utf8: the text file is UTF-8, read through the character table.
+    bool utf8_file = false;
 };
 
 CommandLine parse_command_line(int argc, char** argv, Options& options, std::FILE* messages) {
@@ -37,7 +40,12 @@ CommandLine parse_command_line(int argc, char** argv, Options& options, std::FIL
     while (!args.done()) {
         const char* argument = args.next();
         if (args.is_long_option(argument)) {
-            return common_long_option(split_long_option(argument));
+            LongOption option = split_long_option(argument);
+            if (option.name == "utf8" && !option.value) {
+                options.utf8_file = true;
+                continue;
+            }
+            return common_long_option(option);
         }
         if (args.is_switch(argument)) {
             char letter = switch_letter(argument);
@@ -72,8 +80,9 @@ std::optional<TextLayout> layout_for(std::string_view output_path) {
     return std::nullopt;
 }
 
-// The text is what comes before the file's first zero byte.
-std::string read_plain_text(std::FILE* file) {
+// The text is what comes before the file's first zero byte; nothing when
+// the file cannot be read.
+std::optional<std::string> read_plain_text(std::FILE* file) {
     std::string plain;
     std::array<char, 4096> block;
     while (plain.size() < kPlainTextReadLimit) {
@@ -85,6 +94,9 @@ std::string read_plain_text(std::FILE* file) {
         if (zero != std::string_view::npos || got < wanted) {
             break;
         }
+    }
+    if (std::ferror(file)) {
+        return std::nullopt;
     }
     return plain;
 }
@@ -98,10 +110,31 @@ std::optional<std::string> read_clipboard_text(Runtime& rt) {
     }
     std::optional<std::string> text = clipboard.clipboard_get_text();
     if (!text) {
-        std::fputs("Error: Unable to set clipboard data.\n", rt.err);
+        std::fputs("Error: Unable to get clipboard data.\n", rt.err);
+    } else if (text->size() > kPlainTextReadLimit) {
+        // Beyond the limit a text can only be too long; converting all of it
+        // would cost memory and tell nothing more.
+        text->resize(kPlainTextReadLimit);
     }
     clipboard.clipboard_close();
     return text;
+}
+
+// A UTF-8 text file's text in calculator codes, or nothing after the line
+// that names the first character the calculator lacks.
+std::optional<std::string> plain_text_from_utf8_file(const std::string& utf8, Runtime& rt) {
+    PlainTextFromUtf8 converted = plain_text_from_utf8(utf8);
+    if (const std::optional<UnicodeRefusal>& refusal = converted.refusal) {
+        if (refusal->not_utf8) {
+            std::fprintf(rt.err, "Error: The byte %s (line %zu) is not UTF-8.\n",
+                         refusal->shown.c_str(), refusal->line);
+        } else {
+            std::fprintf(rt.err, "Error: \"%s\" (line %zu) has no calculator character.\n",
+                         refusal->shown.c_str(), refusal->line);
+        }
+        return std::nullopt;
+    }
+    return std::move(converted.plain);
 }
 
 // The text from the text file when it is open, else from the clipboard. A
@@ -110,12 +143,16 @@ std::optional<std::string> read_text(std::FILE* text_file, const Options& option
     if (text_file == nullptr) {
         return read_clipboard_text(rt);
     }
-    std::string plain = read_plain_text(text_file);
-    if (plain.empty()) {
+    std::optional<std::string> plain = read_plain_text(text_file);
+    if (!plain) {
+        std::fprintf(rt.err, "Error: Can't read %s.\n", options.text_file->c_str());
+        return std::nullopt;
+    }
+    if (plain->empty()) {
         std::fprintf(rt.err, "Error: No text in %s.\n", options.text_file->c_str());
         return std::nullopt;
     }
-    return plain;
+    return options.utf8_file ? plain_text_from_utf8_file(*plain, rt) : plain;
 }
 
 VarHeader new_header(const char* signature, TextLayout layout, std::size_t data_length,
@@ -164,6 +201,9 @@ bool build_variable_file(std::FILE* text_file, const Options& options, Runtime& 
     std::optional<TextLayout> layout = layout_for(output_path);
     if (!layout) {
         std::fputs("Error: TI file must be TEXT (.??t) or STR (.??s).\n", rt.err);
+        return false;
+    }
+    if (!check_default_name(options.naming, output_path, rt.err)) {
         return false;
     }
     std::optional<std::string> plain = read_text(text_file, options, rt);

@@ -129,7 +129,8 @@ int vf_seek(long offset, std::FILE* stream) {
     if (stream == nullptr) {
         return -1;
     }
-    std::rewind(stream);
+    // fseek, unlike rewind, leaves the error indicator set: a read or write
+    // that failed before stays visible to whoever checks the stream at the end.
     return std::fseek(stream, offset, SEEK_SET);
 }
 
@@ -268,7 +269,6 @@ unsigned vf_stored_checksum(std::FILE* stream) {
     if (stream == nullptr) {
         return 0;
     }
-    std::rewind(stream);
     if (std::fseek(stream, -2, SEEK_END) != 0 || !read_two(stream, bytes)) {
         return 0;
     }
@@ -343,7 +343,8 @@ VarHeader new_variable_header(const char* signature, std::uint8_t type_code,
 
 bool append_checksum(std::FILE* stream) {
     auto checksum = static_cast<std::uint16_t>(vf_compute_checksum(stream));
-    return std::fseek(stream, 0, SEEK_END) == 0 && vf_write_checksum(checksum, stream) == 1;
+    return !std::ferror(stream) && std::fseek(stream, 0, SEEK_END) == 0 &&
+           vf_write_checksum(checksum, stream) == 1;
 }
 
 const char* vf_type_name(unsigned type_code) {

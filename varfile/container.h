@@ -2,9 +2,10 @@
 //
 // The vf_ operations work on an already opened binary stream. They never
 // open, close, allocate, print or end the program: 0 means failure, anything
-// else the record count or the value read. Those that position first rewind
-// the stream before seeking, which also clears its error indicator, so they
-// may be called in any order.
+// else the record count or the value read. Those that position first seek
+// from the start, so they may be called in any order; seeking never clears
+// the stream's error indicator, so a failed read or write stays visible to
+// the caller's final std::ferror check.
 #pragma once
 
 #include <array>

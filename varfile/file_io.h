@@ -29,7 +29,14 @@ namespace varkit {
 // An output file that appears only complete. The bytes go to a temporary
 // file beside the target; commit() renames it over the target, so a failed
 // run leaves the old file, or none, and never an empty or half-written one.
-// Without commit() the temporary file is removed.
+// Without commit() the temporary file is removed, also when the run is ended
+// by SIGINT, SIGTERM or SIGHUP.
+//
+// A target that is a symbolic link is replaced at the link's end, so the link
+// stays; a replaced file keeps its mode (and owner and group where the
+// process may set them). A target that is no regular file (a terminal, a
+// pipe, a device such as /dev/stdout) cannot be renamed over: the bytes are
+// gathered in an unnamed scratch file and copied to it by commit().
 class OutputFile {
   public:
     explicit OutputFile(std::string target);
@@ -38,17 +45,25 @@ class OutputFile {
     OutputFile& operator=(const OutputFile&) = delete;
 
     // Creates the temporary file, open for update ("w+b"); false when the
-    // target's folder cannot take it, the target is empty or an existing
-    // target is not a regular file.
+    // target's folder cannot take it, the target is empty or a folder.
     bool open();
     std::FILE* stream() const { return file_.get(); }
-    // Flushes, closes and renames; false (and the target untouched) when any
-    // of it fails.
+    // Flushes, syncs, closes and renames (or copies, for a target that is no
+    // regular file); false (and a regular target untouched) when any write,
+    // flush, sync, close or rename fails, also one made before.
     bool commit();
 
   private:
+    bool open_beside(const std::string& destination);
+    bool open_direct();
+    bool commit_direct(std::FILE* file);
+    void remove_temporary();
+
     std::string target_;
+    std::string destination_;  // the file the output replaces or is copied into
     std::string temporary_;
+    int temporary_slot_ = -1;
+    bool direct_ = false;
     FilePtr file_;
 };
 
@@ -67,6 +82,13 @@ class ScratchFile {
 
   private:
     std::string path_;
+    int slot_ = -1;
 };
+
+// Ends a run's use of the standard output: flushes and closes it. When that
+// fails, or an earlier write to it failed, prints "Error: Can't write to
+// standard output." on the standard error and gives status 1; otherwise
+// gives `status` back. Each program's main() returns through it.
+int finish_standard_output(int status);
 
 }  // namespace varkit

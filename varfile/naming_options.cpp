@@ -93,6 +93,30 @@ std::string_view path_base_name(std::string_view path) {
     return last == std::string_view::npos ? path : path.substr(last + 1);
 }
 
+namespace {
+
+// The variable name an output file's name gives: up to its first '.'.
+std::string_view default_name(std::string_view output_path) {
+    std::string_view base = path_base_name(output_path);
+    return base.substr(0, base.find('.'));
+}
+
+}  // namespace
+
+bool check_default_name(const NamingOptions& options, std::string_view output_path,
+                        std::FILE* messages) {
+    if (is_given(options.name)) {
+        return true;
+    }
+    std::string name(default_name(output_path).substr(0, kNameWidth));
+    if (starts_with_letter(name.c_str())) {
+        return true;
+    }
+    std::fprintf(messages, "Error: \"%s\" is not a valid calculator name; give one with /N name.\n",
+                 name.c_str());
+    return false;
+}
+
 void fill_header_names(VarHeader& header, const NamingOptions& options, const char* input_name,
                        std::string_view output_path) {
     NamingOptions filled = options;
@@ -106,8 +130,7 @@ void fill_header_names(VarHeader& header, const NamingOptions& options, const ch
         set_field(filled.comment, comment);
     }
     if (!is_given(filled.name)) {
-        std::string_view base = path_base_name(output_path);
-        set_field(filled.name, base.substr(0, base.find('.')));
+        set_field(filled.name, default_name(output_path));
     }
     copy_to_header(header.folder, filled.folder);
     copy_to_header(header.comment, filled.comment);

@@ -47,6 +47,12 @@ NamingSwitch take_naming_switch(char letter, Arguments& args, NamingOptions& opt
 // What follows the last '/' or '\' of a path: the part a name is taken from.
 std::string_view path_base_name(std::string_view path);
 
+// Without /N the variable name comes from the output file's name, and it
+// must pass the same test a /N value does. False, after an "Error:" line on
+// `messages` that suggests /N, when it does not.
+bool check_default_name(const NamingOptions& options, std::string_view output_path,
+                        std::FILE* messages);
+
 // Fills the folder, comment, variable name and attribute of a new file's
 // header: the given values, else "main", "From <input file>" (or "From
 // clipboard" when input_name is null), the output file's name up to its first

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -178,16 +179,22 @@ bool ClipboardFolder::write(const char* name, std::string_view bytes) {
 }
 
 std::optional<std::string> ClipboardFolder::read(const char* name) const {
+    return read(name, kLargestFile);
+}
+
+std::optional<std::string> ClipboardFolder::read(const char* name, off_t largest) const {
     if (!folder_.valid()) {
         return std::nullopt;
     }
-    UniqueFd file(openat(folder_.get(), name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    // Opening a FIFO without O_NONBLOCK would wait for a writer.
+    UniqueFd file(openat(folder_.get(), name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
     struct stat info {};
     if (!file.valid() || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        info.st_size > kLargestFile) {
+        info.st_size > std::min(largest, kLargestFile)) {
         return std::nullopt;
     }
     std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(info.st_size));
     char buffer[65536];
     for (;;) {
         ssize_t n = ::read(file.get(), buffer, sizeof buffer);

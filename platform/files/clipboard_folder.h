@@ -3,6 +3,8 @@
 // programs of the suite from clipboard open to close.
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -39,7 +41,10 @@ class ClipboardFolder {
     // rename, so a reader sees the old bytes or the new ones, never a part.
     bool write(const char* name, std::string_view bytes);
     // The file's bytes, or nothing when it is missing or unreadable.
+    // A FIFO, device or other file that is not a regular one is refused
+    // without waiting on it, and so is one larger than `largest` bytes.
     std::optional<std::string> read(const char* name) const;
+    std::optional<std::string> read(const char* name, off_t largest) const;
     // Removes the file; a file that is already missing counts as removed.
     bool remove(const char* name);
 

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -161,6 +162,10 @@ bool ClipboardFolder::write(const char* name, std::string_view bytes) {
 }
 
 std::optional<std::string> ClipboardFolder::read(const char* name) const {
+    return read(name, kLargestFile);
+}
+
+std::optional<std::string> ClipboardFolder::read(const char* name, off_t largest) const {
     if (!locked()) {
         return std::nullopt;
     }
@@ -171,7 +176,8 @@ std::optional<std::string> ClipboardFolder::read(const char* name) const {
     }
     UniqueFd file(fd);
     HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(file.get()));
-    if (GetFileType(handle) != FILE_TYPE_DISK || _filelengthi64(file.get()) > kLargestFile) {
+    if (GetFileType(handle) != FILE_TYPE_DISK ||
+        _filelengthi64(file.get()) > std::min<long long>(largest, kLargestFile)) {
         return std::nullopt;
     }
     std::string bytes;

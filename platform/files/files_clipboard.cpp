@@ -8,6 +8,9 @@ namespace {
 constexpr const char* kTextFile = "text.txt";
 constexpr const char* kBitmapFile = "bitmap.bmp";
 constexpr const char* kRichTextFile = "rich.rtf";
+// A text that could become a variable is at most a few hundred kilobytes;
+// a larger text file is refused before it is read into memory.
+constexpr off_t kLargestText = off_t{16} << 20;
 
 }  // namespace
 
@@ -44,7 +47,7 @@ bool FilesClipboard::set_rich_text(std::string_view rtf) {
 }
 
 std::optional<std::string> FilesClipboard::get_text() {
-    auto bytes = folder_.read(kTextFile);
+    auto bytes = folder_.read(kTextFile, kLargestText);
     if (!bytes) {
         return std::nullopt;
     }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/dib.h"
+#include "platform/png_image.h"
 #include "varfile/byte_order.h"
 
 namespace varkit::x11 {
@@ -145,24 +146,6 @@ class DibBuilder {
     std::size_t stride_;
     std::size_t rows_offset_;
     std::vector<std::uint8_t> dib_;
-};
-
-// libpng's simplified interface: no longjmp crosses our code, failures come
-// back as a zero result.
-class PngImage {
-  public:
-    PngImage() {
-        std::memset(&image_, 0, sizeof image_);
-        image_.version = PNG_IMAGE_VERSION;
-    }
-    ~PngImage() { png_image_free(&image_); }
-    PngImage(const PngImage&) = delete;
-    PngImage& operator=(const PngImage&) = delete;
-    png_image* operator->() { return &image_; }
-    png_image* get() { return &image_; }
-
-  private:
-    png_image image_;
 };
 
 std::optional<std::string> write_png(PngImage& image, const std::vector<std::uint8_t>& pixels,

@@ -1,5 +1,6 @@
 #include "platform/x11/selection_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace varkit::x11 {
@@ -9,6 +10,8 @@ namespace {
 constexpr std::uint32_t kReadPieceUnits = 1u << 20;
 // An owner that keeps sending beyond this is not one we believe.
 constexpr std::size_t kLargestTransfer = std::size_t{256} << 20;
+// Long enough for the largest transfer from a live owner, even a slow one.
+constexpr auto kLongestTransfer = std::chrono::seconds(10);
 
 }  // namespace
 
@@ -113,8 +116,11 @@ std::optional<Converted> SelectionReader::read_property() {
 // an empty piece; the first read already deleted the INCR announcement.
 std::optional<Converted> SelectionReader::read_incremental() {
     Converted whole;
+    // Each piece has its own deadline, and the transfer as a whole one more,
+    // so an owner that trickles a byte at a time cannot keep us waiting.
+    const auto transfer_deadline = Clock::now() + kLongestTransfer;
     for (;;) {
-        const auto deadline = answer_deadline();
+        const auto deadline = std::min(answer_deadline(), transfer_deadline);
         bool arrived = false;
         while (EventPtr event = link_->next_event(deadline)) {
             if ((event->response_type & 0x7F) != XCB_PROPERTY_NOTIFY) {

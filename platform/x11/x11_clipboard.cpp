@@ -22,12 +22,18 @@ class ClipboardReading {
         return ClipboardReading(link, *reader);
     }
 
+    // A UTF-8 text holding a character the calculator lacks is passed over
+    // for the owner's next text target.
     std::optional<std::string> text() {
-        auto found = first_of(kTextTargets, [](const Converted&) { return true; });
-        if (!found) {
+        std::optional<std::string> text;
+        first_of(kTextTargets, [&](const Converted& converted) {
+            text = text_from_selection(link_->atom_name(converted.type), converted.bytes);
+            return text.has_value();
+        });
+        if (!text) {
             return std::nullopt;
         }
-        return text_up_to_zero(text_from_selection(link_->atom_name(found->type), found->bytes));
+        return text_up_to_zero(*text);
     }
 
     std::optional<std::vector<std::uint8_t>> dib() {

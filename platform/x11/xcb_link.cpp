@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace varkit::x11 {
@@ -14,18 +16,58 @@ constexpr std::size_t kPropertyChunk = 256 * 1024;
 constexpr std::size_t kRequestOverhead = 100;
 constexpr int kConnectAttempts = 8;
 constexpr auto kConnectRetry = std::chrono::milliseconds(15);
+constexpr auto kConnectWait = std::chrono::seconds(3);
 
 xcb_screen_t* first_screen(xcb_connection_t* connection) {
     xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
     return screens.rem > 0 ? screens.data : nullptr;
 }
 
+// xcb_connect waits without limit for the server's set-up answer, which a
+// stopped server or a dead ssh tunnel never sends. It runs on a thread of
+// its own; past the deadline the caller goes on without a display, and the
+// thread, should it ever finish, disconnects what it got.
+struct PendingConnection {
+    std::mutex mutex;
+    std::condition_variable finished_signal;
+    xcb_connection_t* connection = nullptr;
+    bool finished = false;
+    bool abandoned = false;
+};
+
+std::optional<xcb_connection_t*> connect_within_deadline() {
+    auto pending = std::make_shared<PendingConnection>();
+    std::thread([pending] {
+        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+        std::lock_guard lock(pending->mutex);
+        if (pending->abandoned) {
+            xcb_disconnect(connection);
+            return;
+        }
+        pending->connection = connection;
+        pending->finished = true;
+        pending->finished_signal.notify_one();
+    }).detach();
+    std::unique_lock lock(pending->mutex);
+    if (!pending->finished_signal.wait_for(lock, kConnectWait,
+                                           [&pending] { return pending->finished; })) {
+        pending->abandoned = true;
+        return std::nullopt;
+    }
+    return pending->connection;
+}
+
 // A server that resets when its last client leaves (a bare Xvfb) refuses or
 // drops connections for a moment while it does; a few quick retries ride
-// that out. A display name that cannot be parsed fails at once.
+// that out. A display name that cannot be parsed fails at once, and so does
+// a server that does not answer in time.
 xcb_connection_t* connect_with_retries() {
     for (int attempt = 1;; ++attempt) {
-        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+        std::optional<xcb_connection_t*> answered = connect_within_deadline();
+        if (!answered) {
+            return nullptr;
+        }
+        xcb_connection_t* connection = *answered;
         int error = xcb_connection_has_error(connection);
         if (error == 0) {
             return connection;

@@ -123,6 +123,22 @@ Bytes bmp_file(const Pixels& pixels, BmpSpec spec) {
     return file;
 }
 
+Bytes pbm_file(const Pixels& pixels) {
+    std::string header =
+        "P4\n" + std::to_string(pixels.at(0).size()) + " " + std::to_string(pixels.size()) + "\n";
+    Bytes file(header.begin(), header.end());
+    Bytes rows = pack_rows(pixels);
+    file.insert(file.end(), rows.begin(), rows.end());
+    return file;
+}
+
+Bytes pgm_file(std::size_t width, std::size_t height, const Bytes& grey) {
+    std::string header = "P5 " + std::to_string(width) + " " + std::to_string(height) + " 255\n";
+    Bytes file(header.begin(), header.end());
+    file.insert(file.end(), grey.begin(), grey.end());
+    return file;
+}
+
 Pixels dib_pixels(const Bytes& dib) {
     std::uint32_t info = get_le(dib, 0, 4);
     auto width = static_cast<std::int32_t>(get_le(dib, 4, 4));
@@ -141,6 +157,25 @@ Pixels dib_pixels(const Bytes& dib) {
             bool bit = dib.at(info + 8 + i * stride + c / 8) & (0x80 >> (c % 8));
             pixels[r][c] = bit == dark_bit ? '#' : '.';
         }
+    }
+    return pixels;
+}
+
+Pixels read_with_netpbm(const std::string& path) {
+    // A plain PBM: "P1", width, height, then one '0' or '1' a pixel.
+    ProgramResult result = run_command(
+        {"/bin/sh", "-c", "anytopnm \"$1\" | ppmtopgm | pgmtopbm -threshold | pnmtoplainpnm", "sh",
+         path});
+    std::istringstream words(result.out);
+    std::string magic;
+    std::size_t width = 0, height = 0;
+    if (result.status != 0 || !(words >> magic >> width >> height) || magic != "P1") {
+        return {};
+    }
+    Pixels pixels(height, std::string(width, '.'));
+    char bit;
+    for (std::size_t i = 0; i < width * height && words >> bit; ++i) {
+        pixels[i / width][i % width] = bit == '1' ? '#' : '.';
     }
     return pixels;
 }

@@ -45,9 +45,18 @@ struct BmpSpec {
 // headers, colour table, rows padded to 4 bytes with zeros.
 Bytes bmp_file(const Pixels& pixels, BmpSpec spec = {});
 
+// A raw netpbm image ('#' is black in a PBM): "P4" with packed rows, or
+// "P5" with one grey byte a pixel.
+Bytes pbm_file(const Pixels& pixels);
+Bytes pgm_file(std::size_t width, std::size_t height, const Bytes& grey);
+
 // The pixels of a packed DIB block (information header, colour table, rows)
 // as the clipboard holds it; '#' for the darker colour.
 Pixels dib_pixels(const Bytes& dib);
+
+// The image in a file read by netpbm (anytopnm, pnmtoplainpnm); empty when
+// netpbm is missing or cannot read it.
+Pixels read_with_netpbm(const std::string& path);
 
 // The image in a file read by Python's PIL (/usr/bin/python3): '#' for a dark
 // pixel. Empty when PIL is missing (`available` false) or cannot read it.

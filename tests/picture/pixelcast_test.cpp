@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <clocale>
+#include <filesystem>
 
 #include "tests/picture/picture_test_files.h"
 #include "tests/support/fake_platform.h"
@@ -174,7 +175,8 @@ TEST_F(PixelcastTest, FilesThatAreNotPictures) {
         {"no size words", Bytes(picture.begin(), picture.begin() + 90), ends_early},
         {"0 x 0", testing::picture_file("**TI89**", 0, 0, {}),
          "Error: Empty picture (0 rows, 0 columns).\n"},
-        {"65535 x 65535", testing::picture_file("**TI89**", 65535, 65535, Bytes(100)), ends_early},
+        {"65535 x 65535", testing::picture_file("**TI89**", 65535, 65535, Bytes(100)),
+         "Error: A picture of 65535 rows and 65535 columns is larger than a variable.\n"},
     };
     for (const Case& c : cases) {
         clipboard.calls.clear();
@@ -228,8 +230,9 @@ TEST_F(PixelcastTest, ClipboardStepsAndTheBmpFile) {
     Bytes saved = testing::read_file(bmp);
     EXPECT_EQ(testing::dib_pixels(Bytes(saved.begin() + 14, saved.end())), (Pixels{"#..", ".#."}));
 
-    // Each failing step prints its line; the BMP step still runs and saves
-    // whatever the clipboard holds.
+    // Each failing step prints its line; the BMP step still reads the
+    // clipboard and saves this run's own picture, never the one the clipboard
+    // held before.
     struct Case {
         bool testing::FakePlatform::*fail;
         std::string err;
@@ -260,7 +263,7 @@ TEST_F(PixelcastTest, ClipboardStepsAndTheBmpFile) {
         EXPECT_EQ(failing.calls, c.calls);
     }
     saved = testing::read_file(bmp);
-    EXPECT_EQ(testing::dib_pixels(Bytes(saved.begin() + 14, saved.end())), (Pixels{"#..", ".#."}));
+    EXPECT_EQ(testing::dib_pixels(Bytes(saved.begin() + 14, saved.end())), (Pixels{"##"}));
 
     // With the clipboard closed to us, an older BMP file stays as it was.
     testing::FakePlatform closed;
@@ -271,6 +274,72 @@ TEST_F(PixelcastTest, ClipboardStepsAndTheBmpFile) {
     EXPECT_EQ(testing::read_file(bmp), saved);
     EXPECT_EQ(testing::list_dir(dir.path().string()),
               (std::vector<std::string>{"other.89i", "out.bmp", "pic.89i"}));
+}
+
+// PNG and PBM files come from the picture's own rows, read back by PIL and
+// netpbm; the name's extension or --format chooses, BMP otherwise.
+TEST_F(PixelcastTest, ImageFilesOfEveryFormat) {
+    const Pixels image = testing::pattern(7, 13);
+    Bytes file = testing::picture_file(image);
+    file[92 + 1] |= 0x07;  // bits past the last column are no pixels
+    std::string picture = put(file);
+    struct Case {
+        std::string name;
+        std::vector<std::string> options;
+        std::string magic;
+    };
+    const Case cases[] = {
+        {"out.png", {}, "\x89PNG"},
+        {"OUT.PNG", {}, "\x89PNG"},
+        {"out.pbm", {}, "P4\n13 7\n"},
+        {"out.bmp", {}, "BM"},
+        {"out.png.txt", {}, "BM"},
+        {"out", {"--format=pbm"}, "P4"},
+        {"out.png", {"--format=BMP"}, "BM"},
+    };
+    for (const Case& c : cases) {
+        std::string out = dir.file(c.name);
+        std::vector<std::string> args = {picture, out};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        ProgramResult result = run(args);
+        EXPECT_EQ(result.status, 0) << c.name;
+        EXPECT_EQ(result.err, "Image copied to clipboard.\nImage copied to " + out + ".\n");
+        Bytes written = testing::read_file(out);
+        EXPECT_EQ(std::string(written.begin(), written.begin() + c.magic.size()), c.magic);
+        bool available = false;
+        EXPECT_EQ(testing::read_image(out, &available), image) << c.name << " by PIL";
+        EXPECT_TRUE(available) << "no image reader: /usr/bin/python3 with PIL (python3-pil)";
+        EXPECT_EQ(testing::read_with_netpbm(out), image) << c.name << " by netpbm (netpbm)";
+        std::filesystem::remove(out);
+    }
+    // A PNG of 1-bit grey (IHDR: bit depth 1, colour type 0), and a PBM of
+    // the rows as they are, bits past the last column cleared.
+    ASSERT_EQ(run({picture, dir.file("a.png")}).status, 0);
+    Bytes png = testing::read_file(dir.file("a.png"));
+    EXPECT_EQ(png.at(24), 1);
+    EXPECT_EQ(png.at(25), 0);
+    Bytes pbm = testing::pbm_file(image);
+    ProgramResult piped = run({picture, "-", "--format=pbm"});
+    EXPECT_EQ(piped.status, 0);
+    EXPECT_EQ(piped.out, std::string(pbm.begin(), pbm.end())) << "standard output: the image only";
+    EXPECT_EQ(piped.err, "Image copied to clipboard.\nImage copied to standard output.\n");
+    // To standard output a BMP file is the one a file name would get.
+    ASSERT_EQ(run({picture, dir.file("a.bmp")}).status, 0);
+    Bytes bmp = testing::read_file(dir.file("a.bmp"));
+    EXPECT_EQ(run({picture, "-"}).out, std::string(bmp.begin(), bmp.end()));
+    EXPECT_EQ(run({picture, "-", "--format=png"}).out, std::string(png.begin(), png.end()));
+
+    ProgramResult refused = run({picture, "-", "/S"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "Error: /S and the output \"-\" both need standard output.\n");
+    EXPECT_EQ(refused.out, "");
+    for (const char* format : {"--format=gif", "--format", "--format="}) {
+        EXPECT_EQ(run({picture, "-", format}).status, 2) << format;
+    }
+    ProgramResult no_folder = run({picture, dir.file("none/a.png")});
+    EXPECT_EQ(no_folder.status, 1);
+    EXPECT_EQ(no_folder.err,
+              "Image copied to clipboard.\nCan't open file \"" + dir.file("none/a.png") + "\".\n");
 }
 
 TEST_F(PixelcastTest, CommandLine) {

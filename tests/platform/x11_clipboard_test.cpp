@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -208,21 +209,30 @@ TEST_F(X11Clipboard, TextSetByUsIsReadByXclipByteExactAfterOurProcessEnded) {
         EXPECT_TRUE(lists(targets(), target)) << target;
     }
 
-    // Every byte value: as STRING byte for byte, as UTF8_STRING each byte a
-    // Latin-1 character, and back to us unchanged.
+    // Every byte value: as STRING byte for byte, as UTF8_STRING through the
+    // calculator's character table, and back to us unchanged but for the
+    // store arrow, which comes back as the escape that spells it.
     ASSERT_EQ(probe("put-text", all_bytes_but_zero()).status, 0);
     EXPECT_EQ(xclip_out("STRING"), all_bytes_but_zero());
-    ASSERT_EQ(probe("put-text", "caf\xE9 \xFF").status, 0);
-    EXPECT_EQ(xclip_out("UTF8_STRING"), "caf\xC3\xA9 \xC3\xBF");
+    ASSERT_EQ(probe("put-text", "caf\xE9 \xFF 5\\\\22x \x8C\x01").status, 0);
+    EXPECT_EQ(xclip_out("UTF8_STRING"), "caf\u00E9 \u00FF 5\u2192x \u03C0\uE001");
     auto p = platform();
     ASSERT_TRUE(put_text(*p, all_bytes_but_zero()));
-    EXPECT_EQ(get_text(*p), all_bytes_but_zero());
+    std::string expected = all_bytes_but_zero();
+    expected.replace(expected.find('\x16'), 1, "\\\\22");
+    EXPECT_EQ(get_text(*p), expected);
 }
 
 TEST_F(X11Clipboard, TextSetByXclipIsReadByUs) {
     auto p = platform();
+    ASSERT_EQ(xclip_in("UTF8_STRING", "caf\xC3\xA9 a\u2264b \u2192\r\n"), 0);
+    EXPECT_EQ(get_text(*p),
+              "caf\xE9 a\x9C"
+              "b \\\\22\r\n");
+    // xclip answers every target with its UTF-8 text, which holds a
+    // character the calculator lacks.
     ASSERT_EQ(xclip_in("UTF8_STRING", "caf\xC3\xA9 \xE2\x82\xAC\r\n"), 0);
-    EXPECT_EQ(get_text(*p), "caf\xE9 ?\r\n");  // the euro sign is beyond Latin-1
+    EXPECT_EQ(get_text(*p), std::nullopt);
     ASSERT_EQ(xclip_in("STRING", "\xE9t\xE9\r\n"), 0);
     EXPECT_EQ(get_text(*p), "\xE9t\xE9\r\n");
     ASSERT_EQ(xclip_in("image/png", "not text"), 0);
@@ -346,6 +356,29 @@ TEST_F(X11Clipboard, AnOwnerThatStoppedAnsweringMakesGetFailInsteadOfHanging) {
     ASSERT_EQ(kill(server, SIGSTOP), 0);
     EXPECT_EQ(get_text(*p), std::nullopt);
     kill(server, SIGKILL);
+}
+
+TEST_F(X11Clipboard, AnOwnerThatTricklesIncrementalPiecesIsGivenUpOnAsAWhole) {
+    x11::X11Clipboard* clipboard = nullptr;
+    auto p = platform(&clipboard);
+    ASSERT_TRUE(put_text(*p, std::string(8u << 20, 'x')));
+    const pid_t server = clipboard->serving_child();
+    ASSERT_GT(server, 0);
+    // Every piece comes within the wait for one piece, but the transfer would
+    // take far longer than a whole one may.
+    std::atomic<bool> reading = true;
+    std::thread trickle([&] {
+        while (reading) {
+            kill(server, SIGCONT);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            kill(server, SIGSTOP);
+            std::this_thread::sleep_for(std::chrono::seconds(2));
+        }
+        kill(server, SIGKILL);
+    });
+    EXPECT_EQ(get_text(*p), std::nullopt);
+    reading = false;
+    trickle.join();
 }
 
 std::string property_bytes(x11::XcbLink& link, xcb_atom_t property) {

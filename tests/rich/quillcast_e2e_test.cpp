@@ -269,6 +269,25 @@ TEST_F(QuillcastEndToEnd, RealReadersSeeTheTextAndThePictures) {
     EXPECT_EQ(picture.out, box_picture_line() + "\n") << picture.err;
 }
 
+// With --unicode the calculator's characters read right without its font, in
+// LibreOffice and, spelt in ASCII, in a reader without Unicode.
+TEST_F(QuillcastEndToEnd, UnicodeDocumentReadsRightWithoutTheCalculatorFont) {
+    if (!tool_exists("soffice") || !tool_exists("unrtf")) {
+        ADD_FAILURE() << "no RTF reader: soffice (libreoffice-writer-nogui) and unrtf";
+        return;
+    }
+    write_file(work("symbols.9xt"), text_variable(" 5\x16x \x80 \x81 \x8C\r a\x9C"
+                                                  "b \x88\r x\xA4y\xE9\x05"));
+    ProgramResult result = run({"symbols.9xt", "symbols.rtf", "--unicode"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(libreoffice_read({work("symbols.rtf")})[0],
+              (std::vector<std::string>{"text 5\u2192x \u03B1 \u03B2 \u03C0",
+                                        "text a\u2264"
+                                        "b \u03B8",
+                                        "text x\u00A4y\u00E9\\05"}));
+    EXPECT_NE(unrtf_read(work("symbols.rtf")).out.find("5->x"), std::string::npos);
+}
+
 // The demo's lab report: the committed file is what its script makes, and
 // LibreOffice shows its text, its string and its picture in place.
 TEST_F(QuillcastEndToEnd, TheExampleLabReport) {

@@ -128,6 +128,20 @@ TEST(RtfCharacters, HighCharactersStandInGroupsOfTheirOwn) {
     }
 }
 
+// --unicode: the characters the table gives a Unicode character of their own
+// become \uN escapes in Courier New with their ASCII spelling; stand-ins
+// (x-bar, the other control symbols) stay in the calculator font.
+TEST(RtfCharacters, UnicodeEscapesWithAsciiFallbacks) {
+    RtfSettings settings;
+    settings.unicode = true;
+    Converted doc = convert(text_file(" 5\x16x \x8C\x9A\x12\xE9"), settings);
+    EXPECT_EQ(doc.rtf.substr(0, kTextProlog.size()), kTextProlog);
+    EXPECT_EQ(doc.rtf.substr(kTextProlog.size()),
+              kOpener + "5}" + kOpener + "\\f1\\uc2 \\u8594 ->}" + kOpener + "x }" + kOpener +
+                  "\\f1\\uc2 \\u960 pi}" + high_char("\\f0 ", "9A") + kOpener + "\xD0}" +
+                  kOpener + "\\f1\\uc1 \\u233 e}}");
+}
+
 TEST(RtfMarkup, TogglesSwitchOnAndOffWithinTheRunGroup) {
     EXPECT_EQ(text_body(" \x7F"
                         "bx\x7F"

@@ -156,7 +156,7 @@ TEST_F(PlainpressTest, ClipboardFailuresMakeNoFile) {
 
     clipboard = FakePlatform();  // open, but holding no text
     result = run({dir.file("keep.89t")});
-    EXPECT_EQ(result.err, "Error: Unable to set clipboard data.\n");
+    EXPECT_EQ(result.err, "Error: Unable to get clipboard data.\n");
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(clipboard.calls, (Names{"open", "get_text", "close"}));
     EXPECT_EQ(list_dir(dir.path().string()), Names{"keep.89t"});

@@ -18,8 +18,8 @@ using Names = std::vector<std::string>;
 class FilesClipboardTest : public ::testing::Test {
   protected:
     ProgramResult run(const std::string& program, const Names& args) {
-        return run_executable(program, args,
-                              {"VARKIT_CLIPBOARD=files", "VARKIT_CLIPBOARD_DIR=" + clip});
+        return run_executable(
+            program, args, {"VARKIT_CLIPBOARD=files", "VARKIT_CLIPBOARD_DIR=" + clip, "LC_ALL=C"});
     }
 
     TempDir dir;
@@ -54,7 +54,7 @@ TEST_F(FilesClipboardTest, ClipboardWithoutTextOrRefused) {
     ASSERT_EQ(run("Plaincast", {dir.file("s.89s")}).status, 0);
     std::filesystem::remove(clip + "/text.txt");
     ProgramResult in = run("Plainpress", {dir.file("t.89t")});
-    EXPECT_EQ(in.err, "Error: Unable to set clipboard data.\n");
+    EXPECT_EQ(in.err, "Error: Unable to get clipboard data.\n");
     EXPECT_EQ(in.status, 1);
 
     // A clipboard folder that others may enter is refused: the clipboard step

@@ -93,6 +93,55 @@ TEST(TextEndToEnd, ByteExactOutputs) {
     EXPECT_EQ(read_file(dir.file("back.txt")), read_file(dir.file("notes.txt")));
 }
 
+// --utf8 text files carry every code through the character table and back;
+// --ascii spells the text for ASCII-only places; a character the calculator
+// lacks is refused by name and line, and nothing is written.
+TEST(TextEndToEnd, Utf8AndAsciiTextFiles) {
+    TempDir dir;
+    std::string every_code;
+    for (int code = 1; code < 256; ++code) {
+        every_code += static_cast<char>(code);
+    }
+    struct Case {
+        std::string name;
+        std::string data;
+        std::string utf8;  // the text file, when checked
+    };
+    const std::vector<Case> cases = {
+        {"note.89t",
+         text_data(" 5\x16x\r \x80 \x81 \x8C\r a\x9C"
+                   "b\r \x88"),
+         "5\u2192x\r\n\u03B1 \u03B2 \u03C0\r\na\u2264"
+         "b\r\n\u03B8"},
+        {"codes.89s", string_data(every_code), ""},
+    };
+    for (const Case& c : cases) {
+        write_file(dir.file(c.name), variable_file("**TI89**", c.name.back() == 't' ? 11 : 12,
+                                                   c.data, {"n", "main", "From n.txt"}));
+        plaincast({dir.file(c.name), dir.file("n.txt"), "--utf8"});
+        if (!c.utf8.empty()) {
+            EXPECT_EQ(as_string(read_file(dir.file("n.txt"))), c.utf8);
+        }
+        ProgramResult in = plainpress(
+            {dir.file("back.89" + c.name.substr(4)), dir.file("n.txt"), "--utf8", "/N", "n"});
+        EXPECT_EQ(in.err, "Done!\n");
+        EXPECT_EQ(read_file(dir.file("back.89" + c.name.substr(4))), read_file(dir.file(c.name)));
+    }
+    ProgramResult ascii = plaincast({dir.file("note.89t"), dir.file("a.txt"), "--ascii"});
+    EXPECT_EQ(as_string(read_file(dir.file("a.txt"))), "5->x\r\nalpha beta pi\r\na<=b\r\ntheta");
+    EXPECT_EQ(plaincast({dir.file("note.89t"), "--ascii", "--utf8"}).status, 2);
+
+    write_file(dir.file("euro.txt"), "ab\ncd\nx\u20ACy");
+    write_file(dir.file("old.89t"), std::string("old"));
+    ProgramResult refused = plainpress({dir.file("old.89t"), dir.file("euro.txt"), "--utf8"});
+    EXPECT_EQ(refused.err, "Error: \"\u20AC\" (line 3) has no calculator character.\n");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(as_string(read_file(dir.file("old.89t"))), "old");
+    write_file(dir.file("latin1.txt"), "caf\xE9");
+    EXPECT_EQ(plainpress({dir.file("old.89t"), dir.file("latin1.txt"), "--utf8"}).err,
+              "Error: The byte 0xE9 (line 1) is not UTF-8.\n");
+}
+
 // The demo's examples are what Plainpress makes of the texts beside them.
 TEST(TextEndToEnd, ExamplesAreMadeFromTheirTexts) {
     TempDir dir;

@@ -1,4 +1,5 @@
-#include "picture_export/console_picture.h"
+// The console's character set on Windows.
+#include "charset/charset.h"
 
 namespace varkit {
 
