@@ -11,7 +11,11 @@
 
 namespace varkit {
 
-// Nothing when libpng fails.
+// The picture's rows with the bits past the last column cleared, so the
+// same picture always gives the same bytes; complemented where black is 0.
+std::vector<std::uint8_t> clean_rows(const CalculatorPicture& picture, bool complement);
+
+// Nothing when libpng fails, or in a build without it.
 std::optional<std::vector<std::uint8_t>> png_of_picture(const CalculatorPicture& picture);
 
 std::vector<std::uint8_t> pbm_of_picture(const CalculatorPicture& picture);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "rich_export/rtf_writer.h"
+#include "varfile/host.h"
 #include "varfile/varfile.h"
 
 namespace varkit {
@@ -239,6 +240,10 @@ Conversion write_named_document(const QuillcastOptions& options, Runtime& rt) {
         std::fprintf(rt.err, "Error: Unable to open %s.\n", options.output_name.c_str());
         return Conversion::Failed;
     }
+    // A saved document is a text file of the system: its lines end in CR LF on
+    // Windows. The document on its way to the clipboard keeps its line feeds,
+    // as a text-mode read would give them back.
+    write_system_line_ends(out.stream());
     Conversion conversion = convert_whole_input(in.get(), out.stream(), options, rt);
     if (is_written(conversion) && !out.commit()) {
         std::fprintf(rt.err, "Error: Unable to write %s.\n", options.output_name.c_str());

@@ -15,7 +15,8 @@ build_needs=(
 
 # GoogleTest and Google Benchmark, the fuzzing compiler, the X server and
 # clipboard client, the image and document readers the tests check output
-# with, and the man page, package and file type checkers.
+# with, the man page, package and file type checkers, and the Windows cross
+# compiler with Wine to run its programs.
 test_tools=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
@@ -24,6 +25,7 @@ test_tools=(
     unrtf libreoffice-writer-nogui
     man-db groff-base mandoc bash-completion shared-mime-info libfile-mimeinfo-perl
     dpkg-dev file lintian
+    g++-mingw-w64-x86-64-posix mingw-w64 googletest wine wine64 zip
 )
 
 packages=("${build_needs[@]}")

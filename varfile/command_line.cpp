@@ -1,7 +1,8 @@
 #include "varfile/command_line.h"
 
 #include <cctype>
-#include <cstring>
+
+#include "varfile/host.h"
 
 #ifndef VARKIT_VERSION
 #define VARKIT_VERSION "0"
@@ -13,9 +14,7 @@ bool is_switch(const char* argument) {
     if (argument[0] == '-') {
         return argument[1] != '-';
     }
-    // On Unix "/" also begins every absolute path: one with a further '/' in
-    // it ("/home/an/notes.89t") is a file name, not a switch.
-    return argument[0] == '/' && std::strchr(argument + 1, '/') == nullptr;
+    return argument[0] == '/' && !slash_argument_is_path(argument);
 }
 
 char switch_letter(const char* argument) {

@@ -9,8 +9,8 @@
 
 namespace varkit {
 
-// A switch begins with '/' or '-'; only the character after it counts. An
-// argument that begins with '/' and holds a further '/' is an absolute path.
+// A switch begins with '/' or '-'; only the character after it counts. On Unix
+// an argument that begins with '/' and holds a further '/' is an absolute path.
 // An argument that begins with "--" is a long option, never a switch.
 bool is_switch(const char* argument);
 

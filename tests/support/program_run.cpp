@@ -80,8 +80,58 @@ std::string executable_path(const std::string& name) {
     return std::string(VARKIT_BIN_DIR) + "/" + name;
 }
 
+namespace {
+
+// On Windows '/' begins a switch, so a Unix absolute path goes to a program
+// run through Wine as Wine's drive Z: shows it: "/tmp/a.89t" is "Z:/tmp/a.89t".
+bool is_unix_path(const std::string& argument) {
+    return argument.size() > 1 && argument[0] == '/' && argument.find('/', 1) != std::string::npos;
+}
+
+void replace_all(std::string& text, const std::string& from, const std::string& to) {
+    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
+        text.replace(at, from.size(), to);
+    }
+}
+
+// With VARKIT_TEST_WINE_BIN naming the Windows build's bin folder, the
+// end-to-end runs start <Name>.exe from there through Wine; the paths it
+// printed are given back in the Unix form the test handed over.
+ProgramResult run_through_wine(const std::string& folder, const std::string& name,
+                               const std::vector<std::string>& args,
+                               const std::vector<std::string>& env, const std::string& input) {
+    std::vector<std::string> command{"wine", folder + "/" + name + ".exe"};
+    for (const std::string& argument : args) {
+        command.push_back(is_unix_path(argument) ? "Z:" + argument : argument);
+    }
+    // Wine keeps its own server files under TMPDIR, and a new TMPDIR would
+    // start a new server; Windows programs take their temporary folder from
+    // the prefix anyway.
+    std::vector<std::string> wine_env;
+    for (const std::string& entry : env) {
+        wine_env.push_back(entry.starts_with("TMPDIR=") ? "TMPDIR=" : entry);
+    }
+    ProgramResult result = run_command(command, wine_env, input);
+    for (const std::string& argument : args) {
+        if (is_unix_path(argument)) {
+            replace_all(result.out, "Z:" + argument, argument);
+            replace_all(result.err, "Z:" + argument, argument);
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+bool programs_run_through_wine() {
+    return std::getenv("VARKIT_TEST_WINE_BIN") != nullptr;
+}
+
 ProgramResult run_executable(const std::string& name, const std::vector<std::string>& args,
                              const std::vector<std::string>& env, const std::string& input) {
+    if (const char* wine_bin = std::getenv("VARKIT_TEST_WINE_BIN")) {
+        return run_through_wine(wine_bin, name, args, env, input);
+    }
     std::vector<std::string> command{executable_path(name)};
     command.insert(command.end(), args.begin(), args.end());
     return run_command(command, env, input);

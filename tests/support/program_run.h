@@ -25,10 +25,16 @@ ProgramResult run_in_process(ProgramMain program, const std::vector<std::string>
 // Runs an executable of build/bin by name ("Varlook") with `args`, feeding
 // `input` on its standard input; `env` entries ("NAME=value") are added to
 // the environment, and an entry "NAME=" with nothing after the '=' removes
-// NAME. Waits at most 30 seconds.
+// NAME. Waits at most 30 seconds. With VARKIT_TEST_WINE_BIN set it runs
+// <Name>.exe of that folder through Wine instead.
 ProgramResult run_executable(const std::string& name, const std::vector<std::string>& args,
                              const std::vector<std::string>& env = {},
                              const std::string& input = "");
+
+// True when run_executable starts the Windows build's programs through Wine
+// (VARKIT_TEST_WINE_BIN names their folder), for the few checks where Windows
+// rightly differs.
+bool programs_run_through_wine();
 
 // The same for any command: argv[0] is the program's path.
 ProgramResult run_command(const std::vector<std::string>& argv,

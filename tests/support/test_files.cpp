@@ -4,16 +4,23 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace varkit::testing {
 
+// A folder that did not exist before, made the same way on every system.
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "varkit-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                     ("varkit-test-" + std::to_string(random() % 1000000000));
+        if (std::filesystem::create_directory(path)) {
+            path_ = path;
+            return;
+        }
     }
-    path_ = pattern;
+    throw std::runtime_error("cannot create a temporary folder");
 }
 
 TempDir::~TempDir() {
