@@ -4,7 +4,7 @@
 # dist/varkit-windows-x86_64.zip.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh g++-mingw-w64-x86-64-posix mingw-w64 zip
 scripts/build.sh build-windows-release -DVARKIT_TESTS=OFF -DCMAKE_BUILD_TYPE=Release
 
 staging=$(mktemp -d)
