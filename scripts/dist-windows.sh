@@ -28,14 +28,16 @@ needs no installation and no DLL beyond those of Windows itself:
   Plaincast.exe   TEXT and STR variables to the clipboard, a text file and
                   the console
   Plainpress.exe  TEXT and STR variables from a text file or the clipboard
-  Pixelcast.exe   pictures to the clipboard, a BMP file and the console
-  Pixelpress.exe  pictures from a BMP file or the clipboard
+  Pixelcast.exe   pictures to the clipboard, a BMP or PBM file and the
+                  console
+  Pixelpress.exe  pictures from a BMP or netpbm file or the clipboard
   Quillcast.exe   TEXT, STR and lab reports to an RTF document, in a file
                   or on the clipboard
 
 Run one from a command prompt with /? for its switches. Switches begin
 with / or -; paths may use \\ or /. Without file names Quillcast asks for
-them in the Windows file dialogs.
+them in the Windows file dialogs. This build reads and writes no PNG
+files.
 TEXT
 mkdir -p dist
 rm -f dist/varkit-windows-x86_64.zip
