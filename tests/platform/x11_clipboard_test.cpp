@@ -58,7 +58,11 @@ std::string targets() {
 int xclip_in(const std::string& target, const std::string& bytes) {
     int status =
         run_tool({"xclip", "-selection", "clipboard", "-t", target, "-i"}, bytes, false).status;
-    for (int i = 0; i < 500 && targets() != "TARGETS\n" + target + "\n"; ++i) {
+    // A previous xclip may still answer with the same target: wait for the
+    // new bytes, not only the target.
+    for (int i = 0;
+         i < 500 && (targets() != "TARGETS\n" + target + "\n" || xclip_out(target) != bytes);
+         ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return status;
