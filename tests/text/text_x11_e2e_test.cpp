@@ -2,7 +2,9 @@
 // test's own, checked against an independent client (xclip).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/env_override.h"
@@ -97,6 +99,10 @@ TEST_F(XvfbTest, PlainpressImportsXclipText) {
                            "", false)
                       .status,
                   0);
+        // The previous owner may still answer for a moment: wait for the new text.
+        for (int i = 0; i < 500 && xclip_out("UTF8_STRING") != copied; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
         ProgramResult pasted = run("Plainpress", {dir.file("pasted.89t")});
         if (text.empty()) {
             EXPECT_EQ(pasted.err, "Error: Unable to get clipboard data.\n");
