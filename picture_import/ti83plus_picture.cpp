@@ -22,8 +22,9 @@ constexpr std::uint8_t kPictureToken = 0x60;
 constexpr std::uint8_t kArchivedFlag = 0x80;
 
 void put_le16(std::vector<std::uint8_t>& file, std::uint16_t value) {
-    file.push_back(static_cast<std::uint8_t>(value));
-    file.push_back(static_cast<std::uint8_t>(value >> 8));
+    std::uint8_t word[2];
+    write_le16(word, value);
+    file.insert(file.end(), word, word + 2);
 }
 
 }  // namespace

@@ -14,23 +14,17 @@
 #include <thread>
 
 #include "platform/files/clipboard_folder.h"
+#include "platform/files/clipboard_folder_names.h"
 
 namespace varkit {
 namespace {
 
-constexpr const char* kLockName = "lock";
-// Temporary files start with this, so a writer that died half-way leaves a
-// name the next lock holder recognises and removes.
-constexpr std::string_view kTemporaryPrefix = ".incoming-";
-constexpr auto kLockRetry = std::chrono::milliseconds(5);
-// Nothing the suite places comes near this; it keeps a stray huge file from
-// being read into memory.
-constexpr long long kLargestFile = 256LL << 20;
+using folder_names::env_or_empty;
+using folder_names::kLargestFile;
+using folder_names::kLockRetry;
+using folder_names::kTemporaryPrefix;
 
-std::string env_or_empty(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
+constexpr const char* kLockName = "lock";
 
 std::string without_trailing_separators(std::string path) {
     while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) {
@@ -62,12 +56,7 @@ std::string temporary_name(const char* name) {
     std::uint64_t random =
         static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
         (static_cast<std::uint64_t>(GetCurrentProcessId()) << 32);
-    static const char digits[] = "0123456789abcdef";
-    std::string suffix;
-    for (int i = 0; i < 16; ++i) {
-        suffix += digits[(random >> (4 * i)) & 15];
-    }
-    return std::string(kTemporaryPrefix) + name + "-" + suffix;
+    return folder_names::temporary_name(name, random);
 }
 
 }  // namespace
