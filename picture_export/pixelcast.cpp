@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <string>
 
 #include "picture_export/calculator_picture.h"
