@@ -46,6 +46,7 @@ struct Settings {
     bool show = false;
     ConsoleStyle style;
     std::optional<ImageFileFormat> format;  // --format; else the name's extension
+    std::optional<std::string> member;      // --member=NAME
 };
 
 std::string lower_case(std::string_view text) {
@@ -129,6 +130,12 @@ CommandLine parse_command_line(int argc, char** argv, Settings& settings, bool u
         const char* argument = args.next();
         if (args.is_long_option(argument)) {
             LongOption option = split_long_option(argument);
+            if (std::optional<CommandLine> taken = member_option(option, settings.member)) {
+                if (*taken != CommandLine::Run) {
+                    return *taken;
+                }
+                continue;
+            }
             if (option.name == "format" && option.value) {
                 settings.format = format_named(*option.value);
                 if (!settings.format) {
@@ -271,9 +278,8 @@ bool standard_output_free(const Settings& settings, Runtime& rt) {
 int pixelcast_main(int argc, char** argv, Runtime& rt) {
     const bool utf8 = console_uses_utf8();
     Settings settings;
-    if (std::optional<int> status =
-            answer_command_line(parse_command_line(argc, argv, settings, utf8), rt.out,
-                                "Pixelcast", "v1.0", kUsage)) {
+    if (std::optional<int> status = answer_command_line(
+            parse_command_line(argc, argv, settings, utf8), rt.out, "Pixelcast", "v1.0", kUsage)) {
         return *status;
     }
 
@@ -281,7 +287,7 @@ int pixelcast_main(int argc, char** argv, Runtime& rt) {
         return 1;
     }
     CalculatorPicture picture;
-    if (!load_calculator_picture(settings.picture_path, picture, rt.err)) {
+    if (!load_calculator_picture(settings.picture_path, settings.member, picture, rt.err)) {
         return 1;
     }
     if (settings.show) {
