@@ -25,7 +25,6 @@ using Bytes = std::span<const std::uint8_t>;
 
 constexpr std::size_t kOlderHeaderSize = 55;
 constexpr std::size_t kOlderSectionLengthOffset = 53;
-constexpr std::size_t kOlderCommentOffset = 11;
 constexpr std::size_t kOlderNameWidth = 8;
 constexpr std::uint8_t kTi83PlusArchived = 0x80;  // the flag byte after the version
 
@@ -394,6 +393,10 @@ std::vector<const GroupMember*> find_members(const GroupFile& group, std::string
 
 const GroupMember* name_taken(const GroupFile& group, const GroupMember& member,
                               std::string_view new_name) {
+    // Keeping its name takes nothing, even where a damaged group holds it twice.
+    if (same_letters(member.name, new_name)) {
+        return nullptr;
+    }
     for (const GroupMember* other :
          find_members(group, member.folder + "\\" + std::string(new_name))) {
         if (other != &member) {

@@ -81,7 +81,7 @@ std::string member_extension(const GroupFile& group, const GroupMember& member);
 std::vector<const GroupMember*> find_members(const GroupFile& group, std::string_view name);
 
 // Another variable of the member's folder that already has `new_name`, or
-// nullptr.
+// nullptr; none when the member keeps its own name.
 const GroupMember* name_taken(const GroupFile& group, const GroupMember& member,
                               std::string_view new_name);
 

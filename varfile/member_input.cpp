@@ -136,8 +136,9 @@ std::string VariableInput::naming_refusal(const NamingOptions& naming) const {
         return "";
     }
     if (is_given(naming.folder) || is_given(naming.comment)) {
-        return error_line("A group's variables share its folder and comment; /F and /C " +
-                          std::string("can't change them for one."));
+        return error_line(
+            "A group's variables share its folder and comment; /F and /C can't change them for "
+            "one.");
     }
     const GroupMember* other =
         is_given(naming.name)

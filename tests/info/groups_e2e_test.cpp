@@ -186,28 +186,46 @@ TEST_F(GroupFiles, MembersConvertAsTheyWouldAlone) {
     EXPECT_EQ(testing::read_file(dir_.file("member.rtf")),
               testing::read_file(dir_.file("alone.rtf")));
 
-    // A TI-83 picture, named by the calculator's token for Pic1.
-    Bytes picture = {0xF4, 0x02};
-    for (int i = 0; i < 756; ++i) {
-        picture.push_back(static_cast<std::uint8_t>(i * 7));
+    // Pictures of the older calculators: a TI-83's is named by the token for
+    // Pic1, a TI-86's by its letters, padded with spaces.
+    struct OlderPicture {
+        const char* signature;
+        testing::OlderEntry entry;
+        Bytes real_name;  // of a real number A beside it
+        std::size_t columns;
+        const char* listed;
+    };
+    for (OlderPicture older :
+         {OlderPicture{"**TI83**",
+                       {0x07, {0x60, 0, 0, 0, 0, 0, 0, 0}, {0xF4, 0x02}},
+                       {'A', 0, 0, 0, 0, 0, 0, 0},
+                       96,
+                       "Pic1              PIC    Unlocked   758  checksum ok\n"},
+          OlderPicture{"**TI86**",
+                       {0x11, {4, 'P', 'I', 'C', '1', ' ', ' ', ' ', ' '}, {0xF0, 0x03}},
+                       {1, 'A'},
+                       128,
+                       "PIC1              PIC    Unlocked  1010  checksum ok\n"}}) {
+        for (std::size_t i = 0; i < 63 * older.columns / 8; ++i) {
+            older.entry.data.push_back(static_cast<std::uint8_t>(i * 7));
+        }
+        const testing::OlderEntry real{0x00, older.real_name, Bytes(9, 0)};
+        testing::write_file(dir_.file("calc.g"),
+                            testing::make_older_file(older.signature, {real, older.entry}));
+        testing::write_file(dir_.file("pic1.i"),
+                            testing::make_older_file(older.signature, {older.entry}));
+        const std::string listed = run_executable("Varlook", {dir_.file("calc.g"), "--list"}).out;
+        EXPECT_TRUE(listed.ends_with(older.listed)) << listed;
+        auto drawn_member = run_executable(
+            "Pixelcast", {dir_.file("calc.g"), "--member=pic1", "/SF", "/F#", "/B."}, env());
+        auto drawn_alone =
+            run_executable("Pixelcast", {dir_.file("pic1.i"), "/SF", "/F#", "/B."}, env());
+        EXPECT_EQ(drawn_member.status, 0) << drawn_member.err;
+        EXPECT_EQ(drawn_member.out.size(), 1 + 63 * (older.columns + 1));
+        EXPECT_EQ(drawn_member.out, drawn_alone.out);
+        EXPECT_EQ(run_executable("Pixelcast", {dir_.file("calc.g"), "--member=A"}, env()).err,
+                  "Error: Not a picture file.\n");
     }
-    const testing::OlderEntry pic1{0x07, {0x60, 0x00, 0, 0, 0, 0, 0, 0}, picture};
-    testing::write_file(dir_.file("calc.83g"),
-                        testing::make_older_file(
-                            "**TI83**", {{0x00, {'A', 0, 0, 0, 0, 0, 0, 0}, Bytes(9, 0)}, pic1}));
-    testing::write_file(dir_.file("pic1.83i"), testing::make_older_file("**TI83**", {pic1}));
-    EXPECT_EQ(run_executable("Varlook", {dir_.file("calc.83g"), "--list"}).out,
-              "A                 REAL   Unlocked     9  checksum ok\n"
-              "Pic1              PIC    Unlocked   758  checksum ok\n");
-    auto drawn_member = run_executable(
-        "Pixelcast", {dir_.file("calc.83g"), "--member=PIC1", "/SF", "/F#", "/B."}, env());
-    auto drawn_alone =
-        run_executable("Pixelcast", {dir_.file("pic1.83i"), "/SF", "/F#", "/B."}, env());
-    EXPECT_EQ(drawn_member.status, 0) << drawn_member.err;
-    EXPECT_EQ(drawn_member.out.size(), 1u + 63 * 97);
-    EXPECT_EQ(drawn_member.out, drawn_alone.out);
-    EXPECT_EQ(run_executable("Pixelcast", {dir_.file("calc.83g"), "--member=A"}, env()).err,
-              "Error: Not a picture file.\n");
 }
 
 }  // namespace
