@@ -197,34 +197,37 @@ bool check_file_size(const VarHeader& header, std::FILE* file, std::FILE* out) {
     return false;
 }
 
-// Returns false when the checksum is wrong and stays wrong.
-bool verify_checksum(const VarHeader& header, bool fix, std::FILE* file, std::FILE* out) {
+// How the checksum ends: right (verified or repaired), wrong, or wrong
+// because the repair could not be written.
+enum class Checksum { Holds, Wrong, Unwritten };
+
+Checksum verify_checksum(const VarHeader& header, bool fix, std::FILE* file, std::FILE* out) {
     if (!check_file_size(header, file, out)) {
-        return false;
+        return Checksum::Wrong;
     }
     unsigned computed = vf_compute_checksum(file);
     unsigned stored = vf_stored_checksum(file);
     if (std::ferror(file)) {
-        return false;  // the caller reports the failed read
+        return Checksum::Wrong;  // the caller reports the failed read
     }
     if (computed == stored) {
         std::fprintf(out, "Checksum:    %X (verified)\n", computed);
-        return true;
+        return Checksum::Holds;
     }
     if (!fix) {
         std::fprintf(out, "Checksum:    %Xh (Checksum error, should be %Xh. Use /X to fix.)\n",
                      stored, computed);
-        return false;
+        return Checksum::Wrong;
     }
     if (std::fseek(file, -2, SEEK_END) != 0 ||
         vf_write_checksum(static_cast<std::uint16_t>(computed), file) != 1 ||
         std::fflush(file) != 0) {
         std::fputs("Error: Can't write the checksum.\n", out);
         std::clearerr(file);  // reported, and no failed read
-        return false;
+        return Checksum::Unwritten;
     }
     std::fprintf(out, "Checksum:    %Xh (was %Xh)\n", computed, stored);
-    return true;
+    return Checksum::Holds;
 }
 
 bool report_read_failure(const VariableInput& input, Runtime& rt) {
@@ -260,6 +263,7 @@ bool report_input(const VarlookOptions& options, VariableInput& input, Runtime& 
         }
         sound = rewrite_names(options.naming, old_header, file.get(), rt.out);
     }
+    bool written = sound;  // every change asked for is in the file
     if (!sound) {
         std::fprintf(rt.out, "Error: Can't write %s.\n", input.name().c_str());
         // Reported; the report that follows shows what the file now holds.
@@ -273,15 +277,18 @@ bool report_input(const VarlookOptions& options, VariableInput& input, Runtime& 
     print_header_report(header, rt.out);
     if (header.type_code != kTypeFolder) {
         print_contents_summary(header.type_code, file.get(), rt.out, rt.err);
-        sound = verify_checksum(header, options.fix_checksum, file.get(), rt.out) && sound;
+        Checksum checksum = verify_checksum(header, options.fix_checksum, file.get(), rt.out);
+        sound = checksum == Checksum::Holds && sound;
+        written = checksum != Checksum::Unwritten && written;
         if (std::ferror(file.get())) {
             return report_read_failure(input, rt);
         }
     }
     if (std::fclose(file.release()) != 0) {
         std::fprintf(rt.out, "Error: Can't write %s.\n", input.name().c_str());
-        sound = false;
-    } else if (input.write_back() == VariableInput::WriteBack::Failed) {
+        sound = written = false;
+    }
+    if (input.write_back(written) == VariableInput::WriteBack::Failed) {
         std::fputs(input.refusal().c_str(), rt.out);
         sound = false;
     }

@@ -148,7 +148,7 @@ std::string VariableInput::naming_refusal(const NamingOptions& naming) const {
                  : "";
 }
 
-VariableInput::WriteBack VariableInput::write_back() {
+VariableInput::WriteBack VariableInput::write_back(bool whole) {
     if (!member_) {
         return WriteBack::Unchanged;
     }
@@ -161,6 +161,10 @@ VariableInput::WriteBack VariableInput::write_back() {
     }
     if (bytes == member_bytes_) {
         return WriteBack::Unchanged;
+    }
+    if (!whole) {
+        refusal_ = error_line(source_.path + " is left as it was.");
+        return WriteBack::Failed;
     }
     std::string why;
     const ByteString group = group_with_member(source_.bytes, source_.group,

@@ -75,9 +75,10 @@ class VariableInput {
     enum class WriteBack { Unchanged, Written, Failed };
     // Puts what the program changed in a member back into the group, every
     // other byte of the group as it was, through a replace that leaves the
-    // old group whole when it fails. The stream must be closed first. On
-    // Failed, refusal() holds the line to print.
-    WriteBack write_back();
+    // old group whole when it fails. A change that was not `whole` (a write
+    // of it failed) leaves the group as it was. The stream must be closed
+    // first. On Failed, refusal() holds the line to print.
+    WriteBack write_back(bool whole);
 
   private:
     InputStatus open_member(const std::string& wanted);
