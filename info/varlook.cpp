@@ -235,6 +235,20 @@ bool report_read_failure(const VariableInput& input, Runtime& rt) {
     return false;
 }
 
+// Closes the input and puts a member back into its group when every change
+// to it was `written`. False after a failure line.
+bool close_input(VariableInput& input, bool written, Runtime& rt) {
+    bool closed = std::fclose(input.file().release()) == 0;
+    if (!closed) {
+        std::fprintf(rt.out, "Error: Can't write %s.\n", input.name().c_str());
+    }
+    if (input.write_back(written && closed) == VariableInput::WriteBack::Failed) {
+        std::fputs(input.refusal().c_str(), rt.out);
+        return false;
+    }
+    return closed;
+}
+
 // The run on the open input: accept, rewrite, report, verify, put a changed
 // member back into its group, and the empty line that closes a report.
 // Returns false when a failure line was printed.
@@ -284,14 +298,7 @@ bool report_input(const VarlookOptions& options, VariableInput& input, Runtime& 
             return report_read_failure(input, rt);
         }
     }
-    if (std::fclose(file.release()) != 0) {
-        std::fprintf(rt.out, "Error: Can't write %s.\n", input.name().c_str());
-        sound = written = false;
-    }
-    if (input.write_back(written) == VariableInput::WriteBack::Failed) {
-        std::fputs(input.refusal().c_str(), rt.out);
-        sound = false;
-    }
+    sound = close_input(input, written, rt) && sound;
     std::fputs("\n", rt.out);
     return sound;
 }

@@ -278,8 +278,9 @@ bool standard_output_free(const Settings& settings, Runtime& rt) {
 int pixelcast_main(int argc, char** argv, Runtime& rt) {
     const bool utf8 = console_uses_utf8();
     Settings settings;
-    if (std::optional<int> status = answer_command_line(
-            parse_command_line(argc, argv, settings, utf8), rt.out, "Pixelcast", "v1.0", kUsage)) {
+    if (std::optional<int> status =
+            answer_command_line(parse_command_line(argc, argv, settings, utf8), rt.out,
+                                "Pixelcast", "v1.0", kUsage)) {
         return *status;
     }
 
