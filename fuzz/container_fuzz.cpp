@@ -96,9 +96,9 @@ void check_checksums(const std::uint8_t* data, std::size_t size, std::FILE* file
 
 void check_member(std::span<const std::uint8_t> bytes, const GroupFile& group,
                   const GroupMember& member) {
-    require(member.entry <= member.block && member.block <= member.end &&
-                member.end <= bytes.size(),
-            "member outside the file");
+    require(
+        member.entry <= member.block && member.block <= member.end && member.end <= bytes.size(),
+        "member outside the file");
     const ByteString single = member_file(bytes, group, member, MemberChecksum::AsStored);
     const GroupReading again = read_group(single);
     require(again.status == GroupStatus::Read && again.group.members.size() == 1,
