@@ -84,7 +84,16 @@ struct ExtractCounts {
     int refused = 0;
 };
 
+// Writes the file, replacing an existing one only when asked, and then only
+// a regular file: a device, a pipe or a dangling link of that name is never
+// written through.
 OutputFile::NewFile write_new_file(const std::string& path, const ByteString& bytes, bool replace) {
+    namespace fs = std::filesystem;
+    std::error_code unknown;
+    if (replace && fs::symlink_status(path, unknown).type() != fs::file_type::not_found &&
+        fs::status(path, unknown).type() != fs::file_type::regular) {
+        return OutputFile::NewFile::Taken;
+    }
     OutputFile output(path);
     if (!output.open() ||
         std::fwrite(bytes.data(), 1, bytes.size(), output.stream()) != bytes.size()) {
@@ -119,8 +128,9 @@ void extract_member(const GroupSource& source, const GroupMember& member, const 
             ++counts.written;
             return;
         case OutputFile::NewFile::Taken:
-            std::fprintf(out, "Error: %s exists; %s not written (--force replaces it).\n",
-                         path.c_str(), shown.c_str());
+            std::fprintf(out, "Error: %s exists%s; %s not written%s.\n", path.c_str(),
+                         replace ? " and is no regular file" : "", shown.c_str(),
+                         replace ? "" : " (--force replaces it)");
             ++counts.skipped;
             return;
         case OutputFile::NewFile::Failed:

@@ -140,10 +140,17 @@ TEST_F(GroupFiles, ExtractNeverOverwrites) {
     EXPECT_EQ(first.status, 1);
     EXPECT_EQ(testing::read_file(out + "/notes.89t"), Bytes({'k', 'e', 'e', 'p'}));
 
+    // Forced, it replaces files, and nothing else of a variable's name.
+    std::filesystem::remove(out + "/a_b.89s");
+    std::filesystem::create_directory(out + "/a_b.89s");
     auto forced = varlook({"--extract=" + out, "--force"});
     EXPECT_NE(forced.out.find("main\\notes -> " + out + "/notes.89t (checksum corrected)\n"),
               std::string::npos);
-    EXPECT_NE(forced.out.find("5 written, 0 skipped, 1 refused.\n"), std::string::npos);
+    EXPECT_NE(forced.out.find("Error: " + out + "/a_b.89s exists and is no regular file; " +
+                              "work\\a/b not written.\n"),
+              std::string::npos)
+        << forced.out;
+    EXPECT_NE(forced.out.find("4 written, 1 skipped, 1 refused.\n"), std::string::npos);
     auto report = run_executable("Varlook", {out + "/notes.89t"});
     EXPECT_EQ(report.status, 0) << report.out;
     EXPECT_NE(report.out.find("Comment:     made by the rich text tests\n"), std::string::npos);
