@@ -2,7 +2,10 @@
 // header and the file header, the entry table walked as far as the header
 // announces and the file holds, the dimension pair, the data length and both
 // checksums. The decoded records must write back to the bytes they came
-// from, and the checksum must be the plain sum it stands for.
+// from, and the checksum must be the plain sum it stands for. Then the group
+// reader over the same bytes: every member it finds lies inside the file,
+// cuts out as a single-variable file that reads back as that one member,
+// and goes back into the group unchanged to the very bytes it came from.
 #include <cstring>
 
 #include "fuzz/support/fuzz_support.h"
@@ -91,6 +94,44 @@ void check_checksums(const std::uint8_t* data, std::size_t size, std::FILE* file
     require(stored == (size >= 2 ? (data[size - 2] | data[size - 1] << 8) : 0u), "stored checksum");
 }
 
+void check_member(std::span<const std::uint8_t> bytes, const GroupFile& group,
+                  const GroupMember& member) {
+    require(
+        member.entry <= member.block && member.block <= member.end && member.end <= bytes.size(),
+        "member outside the file");
+    const ByteString single = member_file(bytes, group, member, MemberChecksum::AsStored);
+    const GroupReading again = read_group(single);
+    require(again.status == GroupStatus::Read && again.group.members.size() == 1,
+            "a member file does not read as one variable");
+    const GroupMember& alone = again.group.members.front();
+    require(alone.name == member.name && alone.type_code == member.type_code &&
+                alone.data_length == member.data_length &&
+                alone.stored_checksum == member.stored_checksum,
+            "a member file reads as another variable");
+    if (group.family != GroupFamily::Ti68k) {
+        return;
+    }
+    require(single.size() == member.data_length + std::size_t{kFileOverhead},
+            "a member file's size");
+    std::string refusal;
+    require(group_with_member(bytes, group, member, single, refusal) ==
+                ByteString(bytes.begin(), bytes.end()),
+            "an unchanged member does not go back to the group's bytes");
+}
+
+void check_group(const std::uint8_t* data, std::size_t size) {
+    const std::span<const std::uint8_t> bytes(data, size);
+    const GroupReading reading = read_group(bytes);
+    require(reading.status == GroupStatus::Damaged || reading.detail.empty(),
+            "a detail without damage");
+    for (const GroupMember& member : reading.group.members) {
+        check_member(bytes, reading.group, member);
+        find_members(reading.group, member_full_name(member));
+        member_type_name(reading.group, member);
+        member_extension(reading.group, member);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -104,5 +145,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(vf_read_dimensions(&pair, file.get()) == (size >= kDataOffset + 4 ? 1 : 0),
             "dimension record count");
     check_checksums(data, size, file.get());
+    check_group(data, size);
     return 0;
 }

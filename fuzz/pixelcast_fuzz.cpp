@@ -15,7 +15,7 @@ using namespace varkit;
 void check_image_file(const std::string& picture_path, const std::string& bmp_path) {
     CalculatorPicture picture;
     FilePtr messages(std::fopen("/dev/null", "w"));
-    fuzzing::require(load_calculator_picture(picture_path, picture, messages.get()),
+    fuzzing::require(load_calculator_picture(picture_path, std::nullopt, picture, messages.get()),
                      "a picture Pixelcast took does not load again");
     if (picture.size.columns > kMaxPictureColumns || picture.size.rows > kMaxPictureRows) {
         return;

@@ -23,7 +23,7 @@ void check_picture_file(const std::string& output, const std::string& image_path
     fuzzing::require(expected.has_value(), "an imported image does not read again");
     CalculatorPicture picture;
     FilePtr messages(std::fopen("/dev/null", "w"));
-    fuzzing::require(load_calculator_picture(output, picture, messages.get()),
+    fuzzing::require(load_calculator_picture(output, std::nullopt, picture, messages.get()),
                      "the written picture does not load");
     fuzzing::require(picture.size.rows == expected->size.rows &&
                          picture.size.columns == expected->size.columns &&

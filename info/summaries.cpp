@@ -296,6 +296,19 @@ void print_macro_summary(std::FILE* file, std::FILE* out) {
 
 }  // namespace
 
+const char* status_word(std::uint8_t attribute) {
+    switch (attribute) {
+        case kAttributeUnlocked:
+            return "Unlocked";
+        case kAttributeLocked:
+            return "Locked";
+        case kAttributeArchived:
+            return "Archived";
+        default:
+            return "Unknown";
+    }
+}
+
 std::string shown_field(std::string_view field, std::FILE* out) {
     std::string shown(field);
     if (::isatty(::fileno(out)) != 1) {

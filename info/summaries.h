@@ -16,6 +16,10 @@ namespace varkit {
 void print_contents_summary(std::uint8_t type_code, std::FILE* file, std::FILE* out,
                             std::FILE* err);
 
+// The attribute byte as the report words it: "Unlocked", "Locked",
+// "Archived" or "Unknown".
+const char* status_word(std::uint8_t attribute);
+
 // A field from the file (a name, folder, comment or macro name) as it may be
 // printed on `out`: on a terminal the C0 control bytes other than tab, and
 // DEL, become '?', so no byte of a file can act as a control sequence or

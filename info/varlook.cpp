@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "info/group_commands.h"
 #include "info/summaries.h"
 #include "varfile/varfile.h"
 
@@ -30,8 +31,50 @@ struct VarlookOptions {
     std::string file_name;
     NamingOptions naming;  // the attribute starts unchanged
     bool fix_checksum = false;
+    std::optional<std::string> member;   // --member=NAME
+    bool list = false;                   // --list
+    std::optional<std::string> extract;  // --extract[=DIR]; "" is the current folder
+    bool force = false;                  // --force
 };
 
+// --member=NAME, --list, --extract[=DIR], --force, or one every program knows.
+CommandLine take_long_option(const LongOption& option, VarlookOptions& options) {
+    if (std::optional<CommandLine> taken = member_option(option, options.member)) {
+        return *taken;
+    }
+    // A bare --extract is the current folder; "--extract=" names none.
+    if (option.name == "extract" && (!option.value || !option.value->empty())) {
+        options.extract = option.value.value_or("");
+        return CommandLine::Run;
+    }
+    if (option.name == "list" && !option.value) {
+        options.list = true;
+        return CommandLine::Run;
+    }
+    if (option.name == "force" && !option.value) {
+        options.force = true;
+        return CommandLine::Run;
+    }
+    return common_long_option(option);
+}
+
+bool asks_for_new_names(const NamingOptions& naming) {
+    return is_given(naming.name) || is_given(naming.folder) || is_given(naming.comment) ||
+           naming.attribute != kAttributeUnchanged;
+}
+
+bool asks_for_change(const VarlookOptions& options) {
+    return asks_for_new_names(options.naming) || options.fix_checksum;
+}
+
+// --list and --extract read the whole file and change nothing: they take no
+// member and no change; --force only serves --extract.
+bool fits_together(const VarlookOptions& options) {
+    if (options.list || options.extract) {
+        return !(options.list && options.extract) && !options.member && !asks_for_change(options);
+    }
+    return !options.force;
+}
 
 // Rejected names and folders print their message and the run goes on.
 CommandLine parse_command_line(int argc, char** argv, VarlookOptions& options, std::FILE* out) {
@@ -43,7 +86,11 @@ CommandLine parse_command_line(int argc, char** argv, VarlookOptions& options, s
     while (!args.done()) {
         const char* argument = args.next();
         if (args.is_long_option(argument)) {
-            return common_long_option(split_long_option(argument));
+            CommandLine asked = take_long_option(split_long_option(argument), options);
+            if (asked != CommandLine::Run) {
+                return asked;
+            }
+            continue;
         }
         if (!args.is_switch(argument)) {
             if (have_file) {
@@ -71,16 +118,7 @@ CommandLine parse_command_line(int argc, char** argv, VarlookOptions& options, s
                 return CommandLine::Bad;
         }
     }
-    return CommandLine::Run;
-}
-
-bool asks_for_new_names(const NamingOptions& naming) {
-    return is_given(naming.name) || is_given(naming.folder) || is_given(naming.comment) ||
-           naming.attribute != kAttributeUnchanged;
-}
-
-bool asks_for_change(const VarlookOptions& options) {
-    return asks_for_new_names(options.naming) || options.fix_checksum;
+    return fits_together(options) ? CommandLine::Run : CommandLine::Bad;
 }
 
 // A variable file names model 89 or 92 in its signature, or carries format
@@ -116,19 +154,6 @@ bool rewrite_names(const NamingOptions& naming, VarHeader header, std::FILE* fil
         std::fputs("lockset\n", out);
     }
     return vf_write_header(&header, file) == 1 && std::fflush(file) == 0;
-}
-
-const char* status_word(std::uint8_t attribute) {
-    switch (attribute) {
-        case kAttributeUnlocked:
-            return "Unlocked";
-        case kAttributeLocked:
-            return "Locked";
-        case kAttributeArchived:
-            return "Archived";
-        default:
-            return "Unknown";
-    }
 }
 
 // A fixed-width field up to its first zero byte, as it may be shown on `out`.
@@ -172,53 +197,66 @@ bool check_file_size(const VarHeader& header, std::FILE* file, std::FILE* out) {
     return false;
 }
 
-// Returns false when the checksum is wrong and stays wrong.
-bool verify_checksum(const VarHeader& header, bool fix, std::FILE* file, std::FILE* out) {
+// How the checksum ends: right (verified or repaired), wrong, or wrong
+// because the repair could not be written.
+enum class Checksum { Holds, Wrong, Unwritten };
+
+Checksum verify_checksum(const VarHeader& header, bool fix, std::FILE* file, std::FILE* out) {
     if (!check_file_size(header, file, out)) {
-        return false;
+        return Checksum::Wrong;
     }
     unsigned computed = vf_compute_checksum(file);
     unsigned stored = vf_stored_checksum(file);
     if (std::ferror(file)) {
-        return false;  // the caller reports the failed read
+        return Checksum::Wrong;  // the caller reports the failed read
     }
     if (computed == stored) {
         std::fprintf(out, "Checksum:    %X (verified)\n", computed);
-        return true;
+        return Checksum::Holds;
     }
     if (!fix) {
         std::fprintf(out, "Checksum:    %Xh (Checksum error, should be %Xh. Use /X to fix.)\n",
                      stored, computed);
-        return false;
+        return Checksum::Wrong;
     }
     if (std::fseek(file, -2, SEEK_END) != 0 ||
         vf_write_checksum(static_cast<std::uint16_t>(computed), file) != 1 ||
         std::fflush(file) != 0) {
         std::fputs("Error: Can't write the checksum.\n", out);
         std::clearerr(file);  // reported, and no failed read
-        return false;
+        return Checksum::Unwritten;
     }
     std::fprintf(out, "Checksum:    %Xh (was %Xh)\n", computed, stored);
-    return true;
+    return Checksum::Holds;
 }
 
-bool report_read_failure(const VarlookOptions& options, Runtime& rt) {
-    std::fprintf(rt.out, "Error: Can't read %s.\n", options.file_name.c_str());
+bool report_read_failure(const VariableInput& input, Runtime& rt) {
+    std::fprintf(rt.out, "Error: Can't read %s.\n", input.name().c_str());
     return false;
 }
 
-// The run after the command line: open, accept, rewrite, report, verify, and
-// the empty line that closes a report. Returns false when a failure line was
-// printed.
-bool report_file(const VarlookOptions& options, Runtime& rt) {
-    FilePtr file = open_existing_file(options.file_name.c_str(), asks_for_change(options));
-    if (!file) {
-        std::fprintf(rt.out, "Error: Can't open %s.\n", options.file_name.c_str());
+// Closes the input and puts a member back into its group when every change
+// to it was `written`. False after a failure line.
+bool close_input(VariableInput& input, bool written, Runtime& rt) {
+    bool closed = std::fclose(input.file().release()) == 0;
+    if (!closed) {
+        std::fprintf(rt.out, "Error: Can't write %s.\n", input.name().c_str());
+    }
+    if (input.write_back(written && closed) == VariableInput::WriteBack::Failed) {
+        std::fputs(input.refusal().c_str(), rt.out);
         return false;
     }
+    return closed;
+}
+
+// The run on the open input: accept, rewrite, report, verify, put a changed
+// member back into its group, and the empty line that closes a report.
+// Returns false when a failure line was printed.
+bool report_input(const VarlookOptions& options, VariableInput& input, Runtime& rt) {
+    FilePtr& file = input.file();
     bool supported = is_supported(file.get());
     if (std::ferror(file.get())) {
-        return report_read_failure(options, rt);
+        return report_read_failure(input, rt);
     }
     if (!supported) {
         std::fputs("Error: File type not supported.\n", rt.out);
@@ -235,34 +273,60 @@ bool report_file(const VarlookOptions& options, Runtime& rt) {
         VarHeader old_header;
         vf_read_header(&old_header, file.get());
         if (std::ferror(file.get())) {
-            return report_read_failure(options, rt);
+            return report_read_failure(input, rt);
         }
         sound = rewrite_names(options.naming, old_header, file.get(), rt.out);
     }
+    bool written = sound;  // every change asked for is in the file
     if (!sound) {
-        std::fprintf(rt.out, "Error: Can't write %s.\n", options.file_name.c_str());
+        std::fprintf(rt.out, "Error: Can't write %s.\n", input.name().c_str());
         // Reported; the report that follows shows what the file now holds.
         std::clearerr(file.get());
     }
     VarHeader header;
     vf_read_header(&header, file.get());
     if (std::ferror(file.get())) {
-        return report_read_failure(options, rt);
+        return report_read_failure(input, rt);
     }
     print_header_report(header, rt.out);
     if (header.type_code != kTypeFolder) {
         print_contents_summary(header.type_code, file.get(), rt.out, rt.err);
-        sound = verify_checksum(header, options.fix_checksum, file.get(), rt.out) && sound;
+        Checksum checksum = verify_checksum(header, options.fix_checksum, file.get(), rt.out);
+        sound = checksum == Checksum::Holds && sound;
+        written = checksum != Checksum::Unwritten && written;
         if (std::ferror(file.get())) {
-            return report_read_failure(options, rt);
+            return report_read_failure(input, rt);
         }
     }
-    if (std::fclose(file.release()) != 0) {
-        std::fprintf(rt.out, "Error: Can't write %s.\n", options.file_name.c_str());
-        sound = false;
-    }
+    sound = close_input(input, written, rt) && sound;
     std::fputs("\n", rt.out);
     return sound;
+}
+
+// Opens the file, or the member it names, and reports it.
+bool report_file(const VarlookOptions& options, Runtime& rt) {
+    VariableInput input;
+    if (!input_opened(input.open(options.file_name, options.member, asks_for_change(options)),
+                      options.file_name, input.refusal(), kInputMessages, rt.out)) {
+        return false;
+    }
+    const std::string refusal = input.naming_refusal(options.naming);
+    if (!refusal.empty()) {
+        std::fputs(refusal.c_str(), rt.out);
+        return false;
+    }
+    return report_input(options, input, rt);
+}
+
+// --list and --extract, or the report.
+bool run(const VarlookOptions& options, Runtime& rt) {
+    if (options.list) {
+        return list_group(options.file_name, rt.out);
+    }
+    if (options.extract) {
+        return extract_group(options.file_name, *options.extract, options.force, rt.out);
+    }
+    return report_file(options, rt);
 }
 
 }  // namespace
@@ -275,7 +339,7 @@ int varlook_main(int argc, char** argv, Runtime& rt) {
                                 kProgramName, kVersion, usage.c_str())) {
         return *status;
     }
-    bool sound = report_file(options, rt);
+    bool sound = run(options, rt);
     return sound && !options.naming.rejected ? 0 : 1;
 }
 

@@ -32,6 +32,7 @@ constexpr int kTi83PictureType = 0x07;
 constexpr int kTi86PictureType = 0x11;
 
 const char kRowsEndEarly[] = "Error: File ends before the picture's last row.\n";
+const char kCantReadFile[] = "Error: Can't read file \"%s\".\n";
 
 std::optional<long> first_row_after_entry_header(std::FILE* file) {
     std::uint8_t word[2];
@@ -128,21 +129,23 @@ bool read_failed(std::FILE* file, const std::string& path, std::FILE* err) {
     if (!std::ferror(file)) {
         return false;
     }
-    std::fprintf(err, "Error: Can't read file \"%s\".\n", path.c_str());
+    std::fprintf(err, kCantReadFile, path.c_str());
     return true;
 }
 
 }  // namespace
 
-bool load_calculator_picture(const std::string& path, CalculatorPicture& picture, std::FILE* err) {
+bool load_calculator_picture(const std::string& path, const std::optional<std::string>& member,
+                             CalculatorPicture& picture, std::FILE* err) {
     // Only read, so a read-only picture is no obstacle.
-    FilePtr file = open_existing_file(path.c_str(), false);
-    if (!file) {
-        std::fprintf(err, "Can't open file \"%s\".\n", path.c_str());
+    VariableInput input;
+    if (!input_opened(input.open(path, member, false), path, input.refusal(),
+                      {"Can't open file \"%s\".\n", kCantReadFile}, err)) {
         return false;
     }
-    std::optional<PictureGeometry> geometry = picture_geometry(file.get(), err);
-    if (read_failed(file.get(), path, err) || !geometry) {
+    std::FILE* file = input.stream();
+    std::optional<PictureGeometry> geometry = picture_geometry(file, err);
+    if (read_failed(file, input.name(), err) || !geometry) {
         return false;
     }
     picture.size = geometry->size;
@@ -151,9 +154,8 @@ bool load_calculator_picture(const std::string& path, CalculatorPicture& picture
                      picture.size.columns);
         return false;
     }
-    int complete =
-        vf_read_picture_rows(geometry->first_row, picture.size, picture.rows, file.get());
-    if (read_failed(file.get(), path, err)) {
+    int complete = vf_read_picture_rows(geometry->first_row, picture.size, picture.rows, file);
+    if (read_failed(file, input.name(), err)) {
         return false;
     }
     if (complete != 1) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,11 @@ struct CalculatorPicture {
     std::vector<std::uint8_t> rows;  // top row first, picture_row_bytes(columns) each
 };
 
-// Opens the file read-only, recognises the calculator from its signature and
-// reads the picture. Every failure prints its line on `err` and gives false;
-// a newer format word only warns.
-bool load_calculator_picture(const std::string& path, CalculatorPicture& picture, std::FILE* err);
+// Opens the file read-only (with a member name, that variable of it),
+// recognises the calculator from its signature and reads the picture. Every
+// failure prints its line on `err` and gives false; a newer format word only
+// warns.
+bool load_calculator_picture(const std::string& path, const std::optional<std::string>& member,
+                             CalculatorPicture& picture, std::FILE* err);
 
 }  // namespace varkit

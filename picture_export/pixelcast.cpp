@@ -46,6 +46,7 @@ struct Settings {
     bool show = false;
     ConsoleStyle style;
     std::optional<ImageFileFormat> format;  // --format; else the name's extension
+    std::optional<std::string> member;      // --member=NAME
 };
 
 std::string lower_case(std::string_view text) {
@@ -129,6 +130,12 @@ CommandLine parse_command_line(int argc, char** argv, Settings& settings, bool u
         const char* argument = args.next();
         if (args.is_long_option(argument)) {
             LongOption option = split_long_option(argument);
+            if (std::optional<CommandLine> taken = member_option(option, settings.member)) {
+                if (*taken != CommandLine::Run) {
+                    return *taken;
+                }
+                continue;
+            }
             if (option.name == "format" && option.value) {
                 settings.format = format_named(*option.value);
                 if (!settings.format) {
@@ -281,7 +288,7 @@ int pixelcast_main(int argc, char** argv, Runtime& rt) {
         return 1;
     }
     CalculatorPicture picture;
-    if (!load_calculator_picture(settings.picture_path, picture, rt.err)) {
+    if (!load_calculator_picture(settings.picture_path, settings.member, picture, rt.err)) {
         return 1;
     }
     if (settings.show) {

@@ -49,6 +49,7 @@ struct QuillcastOptions {
     bool interactive = true;
     // The output was named on the command line or chosen in the save dialog.
     bool output_named = false;
+    std::optional<std::string> member;  // --member=NAME
 };
 
 // The decimal number of the digits that begin `digits`, held at INT_MAX
@@ -101,6 +102,12 @@ CommandLine parse_command_line(int argc, char** argv, QuillcastOptions& options)
         const char* argument = args.next();
         if (args.is_long_option(argument)) {
             LongOption option = split_long_option(argument);
+            if (std::optional<CommandLine> taken = member_option(option, options.member)) {
+                if (*taken != CommandLine::Run) {
+                    return *taken;
+                }
+                continue;
+            }
             if (option.name == "unicode" && !option.value) {
                 options.rtf.unicode = true;
                 continue;
@@ -210,29 +217,29 @@ Conversion convert_input(std::FILE* in, std::FILE* out, const RtfSettings& rtf, 
 
 // A document made from an input that could not be read whole is no
 // document.
-Conversion convert_whole_input(std::FILE* in, std::FILE* out, const QuillcastOptions& options,
-                               Runtime& rt) {
-    Conversion conversion = convert_input(in, out, options.rtf, rt);
-    if (std::ferror(in)) {
-        std::fprintf(rt.err, "Error: Unable to read %s.\n", options.input_name.c_str());
+constexpr InputMessages kUnableMessages{"Error: Unable to open %s.\n",
+                                        "Error: Unable to read %s.\n"};
+
+Conversion convert_whole_input(const VariableInput& input, std::FILE* out,
+                               const QuillcastOptions& options, Runtime& rt) {
+    Conversion conversion = convert_input(input.stream(), out, options.rtf, rt);
+    if (std::ferror(input.stream())) {
+        std::fprintf(rt.err, kUnableMessages.cant_read, input.name().c_str());
         return Conversion::Failed;
     }
     return conversion;
 }
 
-FilePtr open_input(const std::string& input_name, std::FILE* err) {
-    FilePtr in = open_existing_file(input_name.c_str(), false);
-    if (!in) {
-        std::fprintf(err, "Error: Unable to open %s.\n", input_name.c_str());
-    }
-    return in;
+bool open_input(const QuillcastOptions& options, VariableInput& input, std::FILE* err) {
+    return input_opened(input.open(options.input_name, options.member, false), options.input_name,
+                        input.refusal(), kUnableMessages, err);
 }
 
 // A named output file is replaced only by a complete document: it is written
 // beside its name and renamed over it at the end.
 Conversion write_named_document(const QuillcastOptions& options, Runtime& rt) {
-    FilePtr in = open_input(options.input_name, rt.err);
-    if (!in) {
+    VariableInput in;
+    if (!open_input(options, in, rt.err)) {
         return Conversion::Failed;
     }
     OutputFile out(options.output_name);
@@ -244,7 +251,7 @@ Conversion write_named_document(const QuillcastOptions& options, Runtime& rt) {
     // Windows. The document on its way to the clipboard keeps its line feeds,
     // as a text-mode read would give them back.
     write_system_line_ends(out.stream());
-    Conversion conversion = convert_whole_input(in.get(), out.stream(), options, rt);
+    Conversion conversion = convert_whole_input(in, out.stream(), options, rt);
     if (is_written(conversion) && !out.commit()) {
         std::fprintf(rt.err, "Error: Unable to write %s.\n", options.output_name.c_str());
         return Conversion::Failed;
@@ -262,8 +269,8 @@ bool close_written(FilePtr& file) {
 
 Conversion write_scratch_document(const QuillcastOptions& options, const ScratchFile& document,
                                   Runtime& rt) {
-    FilePtr in = open_input(options.input_name, rt.err);
-    if (!in) {
+    VariableInput in;
+    if (!open_input(options, in, rt.err)) {
         return Conversion::Failed;
     }
     FilePtr out(document.created() ? std::fopen(document.path().c_str(), "wb") : nullptr);
@@ -271,7 +278,7 @@ Conversion write_scratch_document(const QuillcastOptions& options, const Scratch
         std::fputs("Error: Unable to open a temporary file.\n", rt.err);
         return Conversion::Failed;
     }
-    Conversion conversion = convert_whole_input(in.get(), out.get(), options, rt);
+    Conversion conversion = convert_whole_input(in, out.get(), options, rt);
     if (!close_written(out) && is_written(conversion)) {
         std::fputs("Error: Unable to write a temporary file.\n", rt.err);
         return Conversion::Failed;
@@ -328,7 +335,9 @@ int quillcast_main(int argc, char** argv, Runtime& rt) {
     if (!choose_files(options, rt.platform)) {
         return 0;
     }
-    std::fprintf(rt.err, "%s to %s\n", options.input_name.c_str(),
+    // A member is named as it was asked for: the group is not read yet.
+    std::fprintf(rt.err, "%s to %s\n",
+                 options.member ? options.member->c_str() : options.input_name.c_str(),
                  options.output_named ? options.output_name.c_str() : "clipboard");
     if (options.interactive || options.rtf.default_font == kFontFromDialog) {
         choose_font(options.rtf, rt.platform);

@@ -78,8 +78,8 @@ step "Windows unit tests" wine "$windows/bin/windows_tests.exe" --gtest_brief=1
 
 # The end-to-end tables of the Linux tests, on the .exe programs.
 export VARKIT_TEST_WINE_BIN=$windows/bin
-step "Varlook through Wine" "$linux/bin/info_tests" --gtest_brief=1 \
-    --gtest_filter='VarlookSamples.*:VarlookHostile.*:VarlookNames.*'
+step "Varlook and group files through Wine" "$linux/bin/info_tests" --gtest_brief=1 \
+    --gtest_filter='VarlookSamples.*:VarlookHostile.*:VarlookNames.*:GroupFiles.*'
 step "Command lines through Wine" "$linux/bin/varfile_tests" --gtest_brief=1 \
     --gtest_filter='NamingSwitches.*:NewHeaderNames.*:CommandLine.*'
 step "Plaincast and Plainpress through Wine" "$linux/bin/text_tests" --gtest_brief=1 \

@@ -30,10 +30,14 @@ struct Options {
     // --utf8 and --ascii: the text file's spelling; --ascii also spells the
     // clipboard text and the console text.
     Spelling file_spelling = Spelling::Bytes;
+    std::optional<std::string> member;  // --member=NAME
 };
 
-// --utf8 and --ascii, without a value, at most one of them.
+// --utf8 and --ascii, without a value, at most one of them; --member=NAME.
 CommandLine take_long_option(const LongOption& option, Options& options) {
+    if (std::optional<CommandLine> taken = member_option(option, options.member)) {
+        return *taken;
+    }
     bool utf8 = option.name == "utf8";
     if ((!utf8 && option.name != "ascii") || option.value) {
         return common_long_option(option);
@@ -152,10 +156,11 @@ bool write_text_file(const std::string& plain, const std::string& path, Runtime&
 
 // The clipboard step and the text file step run independently: a failed
 // clipboard still writes the text file.
-bool export_text(TextLayout layout, std::FILE* file, const Options& options, Runtime& rt) {
-    std::string text = read_variable_text(layout, file);
-    if (std::ferror(file)) {
-        std::fprintf(rt.err, "Error: Can't read %s.\n", options.variable_file.c_str());
+bool export_text(TextLayout layout, const VariableInput& input, const Options& options,
+                 Runtime& rt) {
+    std::string text = read_variable_text(layout, input.stream());
+    if (std::ferror(input.stream())) {
+        std::fprintf(rt.err, "Error: Can't read %s.\n", input.name().c_str());
         return false;
     }
     std::string plain = plain_text_from_variable(layout, text);
@@ -177,17 +182,18 @@ int plaincast_main(int argc, char** argv, Runtime& rt) {
         return *status;
     }
 
-    FilePtr file = open_existing_file(options.variable_file.c_str(), false);
-    if (!file) {
-        std::fprintf(rt.err, "Error: Can't open %s.\n", options.variable_file.c_str());
+    VariableInput input;
+    if (!input_opened(input.open(options.variable_file, options.member, false),
+                      options.variable_file, input.refusal(), kInputMessages, rt.err)) {
         return 1;
     }
-    bool supported = is_supported_calculator(file.get());
+    std::FILE* file = input.stream();
+    bool supported = is_supported_calculator(file);
     // A file too short to hold a type code reads as zeros: type 0 is no text.
     VarHeader header;
-    vf_read_header(&header, file.get());
-    if (std::ferror(file.get())) {
-        std::fprintf(rt.err, "Error: Can't read %s.\n", options.variable_file.c_str());
+    vf_read_header(&header, file);
+    if (std::ferror(file)) {
+        std::fprintf(rt.err, "Error: Can't read %s.\n", input.name().c_str());
         return 1;
     }
     if (!supported) {
@@ -199,7 +205,7 @@ int plaincast_main(int argc, char** argv, Runtime& rt) {
     if (!layout) {
         std::fputs("Error: File type not supported.\n", rt.err);
     } else {
-        exported = export_text(*layout, file.get(), options, rt);
+        exported = export_text(*layout, input, options, rt);
     }
     std::fputc('\n', rt.out);
     return exported ? 0 : 1;

@@ -88,7 +88,9 @@ void decode_header(const HeaderBytes& b, VarHeader& h) {
     h.data_length = read_be16(b.data() + kDataLengthOffset);
 }
 
-HeaderBytes encode_header(const VarHeader& h) {
+}  // namespace
+
+HeaderBytes encoded_header(const VarHeader& h) {
     HeaderBytes b{};
     encode_common(h, b.data());
     encode_entry(EntryRecord{h.name, h.type_code, h.attribute, h.reserved_74, h.file_size},
@@ -98,6 +100,8 @@ HeaderBytes encode_header(const VarHeader& h) {
     write_be16(b.data() + kDataLengthOffset, h.data_length);
     return b;
 }
+
+namespace {
 
 // Reads exactly two bytes at the current position; false when fewer remain.
 bool read_two(std::FILE* stream, std::uint8_t (&bytes)[2]) {
@@ -179,7 +183,7 @@ int vf_write_header(const VarHeader* header, std::FILE* stream) {
     if (header == nullptr || vf_seek(0, stream) != 0) {
         return 0;
     }
-    HeaderBytes bytes = encode_header(*header);
+    HeaderBytes bytes = encoded_header(*header);
     return write_record(bytes.data(), bytes.size(), stream);
 }
 

@@ -137,6 +137,9 @@ const char* signature_for_file_name(std::string_view path, std::string_view type
 VarHeader new_variable_header(const char* signature, std::uint8_t type_code,
                               std::uint16_t data_length);
 
+// The 88 bytes of a header as the file holds them.
+std::array<std::uint8_t, kHeaderSize> encoded_header(const VarHeader& header);
+
 // Computes the checksum of a file whose header and data are written and
 // appends it at the end. False when it cannot be written.
 bool append_checksum(std::FILE* stream);

@@ -336,6 +336,37 @@ bool OutputFile::commit() {
     return true;
 }
 
+OutputFile::NewFile OutputFile::commit_new() {
+    // A target that is a link, or no regular file, is a name already taken.
+    if (file_ && (direct_ || destination_ != target_)) {
+        file_.reset();
+        remove_temporary();
+        return NewFile::Taken;
+    }
+    if (!file_) {
+        return NewFile::Failed;
+    }
+    std::FILE* file = file_.release();
+    bool written = flushed_whole(file) && ::fsync(::fileno(file)) == 0;
+    if (std::fclose(file) != 0 || !written) {
+        remove_temporary();
+        return NewFile::Failed;
+    }
+    // Renaming without replacing is one step where the file system offers
+    // it; elsewhere a second link is made and the temporary name dropped.
+    int moved =
+        ::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, destination_.c_str(), RENAME_NOREPLACE);
+    if (moved != 0 && (errno == EINVAL || errno == ENOSYS)) {
+        moved = ::link(temporary_.c_str(), destination_.c_str());
+    }
+    const bool taken = moved != 0 && errno == EEXIST;
+    remove_temporary();
+    if (moved == 0) {
+        return NewFile::Written;
+    }
+    return taken ? NewFile::Taken : NewFile::Failed;
+}
+
 bool OutputFile::commit_direct(std::FILE* file) {
     FilePtr scratch(file);
     if (!flushed_whole(file)) {

@@ -52,6 +52,11 @@ class OutputFile {
     // regular file); false (and a regular target untouched) when any write,
     // flush, sync, close or rename fails, also one made before.
     bool commit();
+    // As commit(), but nothing is ever replaced: when the target's name is
+    // taken (by a file, a link or anything else) it stays as it was and the
+    // bytes are dropped.
+    enum class NewFile { Written, Taken, Failed };
+    NewFile commit_new();
 
   private:
     bool open_beside(const std::string& destination);

@@ -138,6 +138,24 @@ bool OutputFile::commit() {
     return true;
 }
 
+OutputFile::NewFile OutputFile::commit_new() {
+    if (!file_) {
+        return NewFile::Failed;
+    }
+    std::FILE* file = file_.release();
+    bool written = std::fflush(file) == 0 && !std::ferror(file);
+    written = (std::fclose(file) == 0) && written;
+    if (written && MoveFileExW(wide(temporary_).c_str(), wide(target_).c_str(), 0)) {
+        return NewFile::Written;
+    }
+    const DWORD error = GetLastError();
+    DeleteFileW(wide(temporary_).c_str());
+    if (written && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)) {
+        return NewFile::Taken;
+    }
+    return NewFile::Failed;
+}
+
 ScratchFile::ScratchFile(const char* suffix) {
     char folder[MAX_PATH + 1];
     DWORD length = GetTempPathA(sizeof folder, folder);

@@ -8,6 +8,8 @@
 #include "varfile/command_line.h"
 #include "varfile/container.h"
 #include "varfile/file_io.h"
+#include "varfile/groups.h"
+#include "varfile/member_input.h"
 #include "varfile/naming_options.h"
 #include "varfile/picture_contents.h"
 #include "varfile/text_contents.h"

@@ -100,6 +100,23 @@ def made_by_plainpress(text):
     return data
 
 
+def group_file():
+    """A TI-89 group: folder main with a TEXT whose checksum is wrong and a STR."""
+    import struct
+    variables = [(b"notes", 11, b"\x00\x01 hi\x00\xe0"), (b"s1", 12, b"\x00abc\x00\x2d")]
+    count = len(variables) + 1
+    offset = 64 + 16 * count + 2
+    table = struct.pack("<8sBBHI", b"main", 31, 0, len(variables), offset)
+    blocks = b""
+    for name, type_code, data in variables:
+        block = struct.pack(">4xH", len(data)) + data
+        block += struct.pack("<H", (sum(block[4:]) + (name == b"notes")) & 0xFFFF)
+        blocks += block
+        table += struct.pack("<8sBBHI", name, type_code, 0, 0, offset + len(blocks))
+    header = struct.pack("<8sH8s40sHI", b"**TI89**", 1, b"main", b"group", count, offset)
+    return header + table + b"\xa5\x5a" + blocks
+
+
 # An input of None is the example file of that name.
 LONG_TEXT = b"x" * 9000 + b"\r\ny" * 900
 INJECTED = [] if QUICK else [
@@ -113,6 +130,8 @@ INJECTED = [] if QUICK else [
     ("Varlook", ["v.89t", "/N", "newname", "/C", "c2"], {"v.89t": example("notes.89t")},
      "v.89t", None),
     ("Varlook", ["v.89t", "/X"], {"v.89t": bad_checksum(example("notes.89t"))}, "v.89t", None),
+    ("Varlook", ["g.89g", "--member=notes", "/X", "/N", "memo"], {"g.89g": group_file()}, "g.89g",
+     None),
 ]
 
 

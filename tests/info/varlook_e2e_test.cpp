@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <map>
 
+#include "tests/rich/rich_files.h"
 #include "tests/support/program_run.h"
 #include "tests/support/test_files.h"
 #include "tests/support/variable_files.h"
@@ -79,6 +81,139 @@ TEST(VarlookSamples, OtherCalculatorsAreRefused) {
         auto result = run_executable("Varlook", {path});
         EXPECT_EQ(result.out, "Error: File type not supported.\n") << name;
         EXPECT_EQ(result.status, 1);
+    }
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+        lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
+}
+
+struct GroupSample {
+    const char* path;
+    std::size_t variables;
+    bool sums_hold;  // one real TI-86 group carries a wrong sum
+};
+
+const GroupSample kGroupSamples[] = {
+    {"calculator/group.89g", 12, true},      {"calculator/group.92g", 2, true},
+    {"calculator/group.82g", 2, true},       {"calculator/group.83g", 2, true},
+    {"calculator/group.8Xg", 2, true},       {"calculator/GROUP.85G", 2, true},
+    {"calculator/group.86g", 2, false},      {"calculator/prgm.86p", 1, true},
+    {"calculator/BartSimpson.8xi", 1, true}, {"calculator/str.89s", 1, true},
+};
+
+// Every real file lists each of its variables on a line of its own.
+TEST(VarlookSamples, GroupsListEveryVariable) {
+    for (const GroupSample& sample : kGroupSamples) {
+        std::string path = testing::sample_path(sample.path);
+        if (path.empty()) {
+            GTEST_SKIP() << "no sample files in " << VARKIT_SAMPLES_DIR;
+        }
+        auto result = run_executable("Varlook", {path, "--list"});
+        std::vector<std::string> lines = lines_of(result.out);
+        EXPECT_EQ(lines.size(), sample.variables) << sample.path << "\n" << result.out;
+        for (const std::string& line : lines) {
+            EXPECT_EQ(line.ends_with("  checksum ok"), sample.sums_hold) << line;
+        }
+        EXPECT_EQ(result.status, sample.sums_hold ? 0 : 1) << sample.path;
+    }
+    EXPECT_EQ(
+        run_executable("Varlook", {testing::sample_path("calculator/group.92g"), "--list"}).out,
+        "group\\X           STR    Unlocked     6  checksum ok\n"
+        "group\\Y           STR    Unlocked     6  checksum ok\n");
+    EXPECT_EQ(
+        run_executable("Varlook", {testing::sample_path("calculator/group.86g"), "--list"}).out,
+        "Y                 REAL   Unlocked    10  checksum wrong: 5BBh, should be 4ABh\n"
+        "X                 REAL   Unlocked    10  checksum wrong: 5BBh, should be 4ABh\n");
+}
+
+Bytes tail_of(const Bytes& bytes, std::size_t from, std::size_t cut = 0) {
+    return Bytes(bytes.begin() + static_cast<long>(from), bytes.end() - static_cast<long>(cut));
+}
+
+// --extract unpacks every group into files that Varlook reports as sound
+// and whose data, one file after another, are the group's bytes; the TI-92
+// group's variables come out as an independent implementation wrote them.
+TEST(VarlookSamples, ExtractedVariablesAreTheGroupsBytes) {
+    for (const GroupSample& sample : kGroupSamples) {
+        std::string path = testing::sample_path(sample.path);
+        if (path.empty()) {
+            GTEST_SKIP() << "no sample files in " << VARKIT_SAMPLES_DIR;
+        }
+        testing::TempDir dir;
+        auto result = run_executable("Varlook", {path, "--extract=" + dir.path().string()});
+        EXPECT_EQ(result.status, 0) << result.out;
+        Bytes group = testing::read_file(path);
+        const bool ti68k = group[8] == 1;
+        std::vector<std::string> lines = lines_of(result.out);
+        ASSERT_EQ(lines.size(), sample.variables + 1) << result.out;
+        lines.pop_back();
+        Bytes joined;
+        std::map<char, Bytes> by_letter;
+        for (const std::string& line : lines) {
+            std::string file = line.substr(line.find(" -> ") + 4);
+            file = file.substr(0, file.find(" ("));
+            Bytes single = testing::read_file(file);
+            Bytes data = ti68k ? tail_of(single, 82) : tail_of(single, 55, 2);
+            joined.insert(joined.end(), data.begin(), data.end());
+            by_letter[file.back()] = single;
+            std::vector<std::string> args = {file};
+            if (!ti68k) {
+                args.push_back("--list");
+            }
+            auto report = run_executable("Varlook", args);
+            EXPECT_EQ(report.status, 0) << file << "\n" << report.out;
+            EXPECT_NE(report.out.find(ti68k ? "(verified)" : "checksum ok"), std::string::npos);
+        }
+        std::size_t start = ti68k ? group[60] | group[61] << 8 : 55;
+        EXPECT_EQ(joined, tail_of(group, start, ti68k ? 0 : 2)) << sample.path;
+        if (sample.variables != 12) {
+            continue;
+        }
+        for (const auto& twin :
+             std::filesystem::directory_iterator(testing::sample_path("written-by-libtifiles"))) {
+            std::string name = twin.path().filename().string();
+            if (name.starts_with("group.")) {
+                // Everything after the name (one of them is named "exp" there).
+                EXPECT_EQ(tail_of(by_letter[name.back()], 72),
+                          tail_of(testing::read_file(twin.path().string()), 72))
+                    << name;
+            }
+        }
+    }
+}
+
+// A picture taken from its group gives the BMP the same picture gives alone.
+TEST(VarlookSamples, PictureMemberIsThePictureAlone) {
+    struct Case {
+        const char* group;
+        const char* member;
+        const char* alone;  // nullptr: extracted from the group
+    };
+    for (Case sample : {Case{"calculator/group.89g", "group/pic", nullptr},
+                        Case{"calculator/BartSimpson.8xi", "pic2", "calculator/BartSimpson.8xi"}}) {
+        std::string path = testing::sample_path(sample.group);
+        if (path.empty()) {
+            GTEST_SKIP() << "no sample files in " << VARKIT_SAMPLES_DIR;
+        }
+        testing::TempDir dir;
+        std::vector<std::string> env = {
+            "VARKIT_CLIPBOARD=files", "VARKIT_CLIPBOARD_DIR=" + dir.file("clipboard"), "DISPLAY="};
+        std::string alone = sample.alone ? testing::sample_path(sample.alone) : dir.file("pic.9xi");
+        run_executable("Varlook", {path, "--extract=" + dir.path().string()});
+        auto member = run_executable(
+            "Pixelcast", {path, "--member=" + std::string(sample.member), dir.file("member.bmp")},
+            env);
+        auto single = run_executable("Pixelcast", {alone, dir.file("alone.bmp")}, env);
+        EXPECT_EQ(member.status, 0) << member.err;
+        EXPECT_EQ(single.status, 0) << single.err;
+        EXPECT_EQ(testing::read_file(dir.file("member.bmp")),
+                  testing::read_file(dir.file("alone.bmp")));
     }
 }
 
@@ -159,6 +294,76 @@ TEST_F(VarlookHostile, HugeEntryCountsAndMalformedData) {
         testing::write_file(dir.file("junk.89t"), testing::make_variable_file(spec));
         auto junk = run_executable("Varlook", {dir.file("junk.89t")});
         EXPECT_LT(junk.status, 2) << "type " << type << "\n" << junk.err;
+    }
+}
+
+// Group tables that lie, read by every program that takes a member: each is
+// one error line, the file stays as it was and nothing is extracted.
+TEST_F(VarlookHostile, DamagedGroupsAreRefused) {
+    using testing::GroupEntry;
+    const Bytes ti68k = testing::make_group_file(
+        "**TI89**", "main",
+        {{"main", 31, {}}, {"notes", 11, testing::text_data(" hi")}, {"s", 12, {0, 'a', 0, 0x2D}}});
+    const Bytes ti86 = testing::make_older_file(
+        "**TI86**", {{0x0C, {5, 'N', 'O', 'T', 'E', 'S'}, {3, 0, 'a', 'b', 'c'}},
+                     {0x00, {1, 'X'}, Bytes(10, 0)}});
+    struct Lie {
+        const Bytes& file;
+        std::size_t offset;  // where the lie goes, or the new size when `bytes` is empty
+        Bytes bytes;
+        const char* detail;
+    };
+    const Lie lies[] = {
+        {ti68k, 58, {0, 0}, "its entry count (0) does not fit the file"},
+        {ti68k, 58, {0xFF, 0xFF}, "its entry count (65535) does not fit the file"},
+        {ti68k, 58, {4, 0}, "its entry table of 4 entries overlaps the data"},
+        {ti68k, 60, {0, 0, 0, 0x7F}, "entry 1 ends before it begins"},
+        {ti68k, 92, {0xF0, 0xFF, 0xFF, 0xFF}, "entry 2 runs past the end of the file"},
+        {ti68k, 108, {64, 0, 0, 0}, "entry 3 ends before it begins"},
+        {ti68k, 118, {0xFF, 0xFF}, "entry 2 has a data length that does not fit its 15 bytes"},
+        {ti68k, 70, {}, "the file is too short for its entry table"},
+        {ti68k, ti68k.size() - 3, {}, "entry 3 runs past the end of the file"},
+        {ti86, 53, {0xFF, 0xFF}, "its data section runs past the end of the file"},
+        {ti86, 55, {0xFF, 0xFF}, "entry 1 has a header that does not fit it"},
+        {ti86, 60, {9}, "entry 1 has a header that does not fit it"},
+        {ti86, 66, {4, 0}, "entry 1 gives two different data lengths"},
+        {ti86,
+         57,
+         {0xF0, 0x7F, 0x0C, 5, 'N', 'O', 'T', 'E', 'S', 0xF0, 0x7F},
+         "entry 1 runs past the end of the data section"},
+        {ti86, 53, {22, 0}, "entry 2 is cut short"},
+        {ti86, 40, {}, "the file is too short for its header"},
+    };
+    const std::string path = dir.file("group.89g");
+    const std::string out = dir.file("out");
+    std::filesystem::create_directory(out);
+    for (const Lie& lie : lies) {
+        Bytes file = lie.file;
+        if (lie.bytes.empty()) {
+            file.resize(lie.offset);
+        } else {
+            std::copy(lie.bytes.begin(), lie.bytes.end(), file.begin() + lie.offset);
+        }
+        testing::write_file(path, file);
+        const std::string line = "Error: " + path + " is damaged: " + lie.detail + ".\n";
+        for (auto args : std::vector<std::vector<std::string>>{
+                 {"Varlook", "--list"},
+                 {"Varlook", "--extract=" + out},
+                 {"Varlook", "--member=notes", "/X", "/N", "x"},
+                 {"Plaincast", "--member=notes"},
+                 {"Pixelcast", "--member=notes"},
+                 {"Quillcast", "--member=notes", dir.file("out.rtf")}}) {
+            const std::string program = args.front();
+            args.front() = path;
+            auto result = run_executable(program, args, {"VARKIT_CLIPBOARD=none"});
+            EXPECT_EQ(result.status, 1) << program << " " << lie.detail;
+            EXPECT_NE((program == "Varlook" ? result.out : result.err).find(line),
+                      std::string::npos)
+                << program << "\n"
+                << result.out << result.err;
+        }
+        EXPECT_EQ(testing::read_file(path), file) << lie.detail;
+        EXPECT_TRUE(testing::list_dir(out).empty()) << lie.detail;
     }
 }
 

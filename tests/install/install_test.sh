@@ -35,7 +35,9 @@ check_tree() {
     local completions=$prefix/share/bash-completion/completions
     mkdir "$work/files" && cd "$work/files"
     touch notes.89t smiley.9xi smiley.bmp report.9xr
-    [ "$(complete_words "$completions" varlook -)" = "--help --version -A -C -F -L -N -U -X" ] ||
+    local varlook_words="--extract --extract= --force --help --list --member= --version"
+    varlook_words+=" -A -C -F -L -N -U -X"
+    [ "$(complete_words "$completions" varlook -)" = "$varlook_words" ] ||
         fail "Varlook switches: $(complete_words "$completions" varlook -)"
     [ "$(complete_words "$completions" Pixelcast '')" = "smiley.9xi" ] || fail "Pixelcast files"
     [ "$(complete_words "$completions" Pixelcast smiley.9xi '')" = "smiley.bmp" ] ||

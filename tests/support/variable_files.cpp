@@ -49,4 +49,29 @@ std::vector<std::uint8_t> make_variable_file(const VariableFileSpec& spec) {
     return file;
 }
 
+std::vector<std::uint8_t> make_older_file(const std::string& signature,
+                                          const std::vector<OlderEntry>& entries) {
+    std::vector<std::uint8_t> file(55, 0);
+    put_text(file, 0, signature + "\x1A\x0A", 10);
+    put_text(file, 11, "made by the tests", 42);
+    for (const OlderEntry& entry : entries) {
+        std::vector<std::uint8_t> head(5, 0);
+        put_le(head, 0, static_cast<std::uint32_t>(3 + entry.name_field.size()), 2);
+        put_le(head, 2, static_cast<std::uint32_t>(entry.data.size()), 2);
+        head[4] = entry.type_code;
+        head.insert(head.end(), entry.name_field.begin(), entry.name_field.end());
+        head.insert(head.end(), {static_cast<std::uint8_t>(entry.data.size()),
+                                 static_cast<std::uint8_t>(entry.data.size() >> 8)});
+        file.insert(file.end(), head.begin(), head.end());
+        file.insert(file.end(), entry.data.begin(), entry.data.end());
+    }
+    put_le(file, 53, static_cast<std::uint32_t>(file.size() - 55), 2);
+    std::uint32_t sum = 0;
+    for (std::size_t i = 55; i < file.size(); ++i) {
+        sum += file[i];
+    }
+    file.insert(file.end(), {static_cast<std::uint8_t>(sum), static_cast<std::uint8_t>(sum >> 8)});
+    return file;
+}
+
 }  // namespace varkit::testing
