@@ -1,17 +1,29 @@
-#include "platform/x11/clipboard_formats.h"
-
-#include <memory>
+#include "platform/clipboard_formats.h"
 
 #include "charset/charset.h"
-#include "platform/x11/image_formats.h"
+#include "platform/clipboard.h"
+#include "platform/image_formats.h"
 
-namespace varkit::x11 {
+namespace varkit {
 namespace {
 
 constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1a\n";
 
 bool is_utf8_type(std::string_view type) {
     return type == "UTF8_STRING" || type == "text/plain;charset=utf-8";
+}
+
+// The first target the owner gives that `accept` takes.
+template <class Accept>
+std::optional<Received> first_of(SelectionSource& selection,
+                                 const std::vector<std::string>& targets, Accept accept) {
+    for (const std::string& target : selection.worth_asking(targets)) {
+        std::optional<Received> received = selection.receive(target);
+        if (received && accept(*received)) {
+            return received;
+        }
+    }
+    return std::nullopt;
 }
 
 void offer(std::vector<Offer>& offers, const std::vector<std::string>& targets,
@@ -73,4 +85,40 @@ std::optional<std::vector<std::uint8_t>> dib_from_selection(std::string_view byt
     return std::nullopt;
 }
 
-}  // namespace varkit::x11
+std::optional<std::string> text_from(SelectionSource& selection) {
+    std::optional<std::string> text;
+    first_of(selection, kTextTargets, [&](const Received& received) {
+        text = text_from_selection(received.type, received.bytes);
+        return text.has_value();
+    });
+    if (!text) {
+        return std::nullopt;
+    }
+    return text_up_to_zero(*text);
+}
+
+std::optional<std::vector<std::uint8_t>> dib_from(SelectionSource& selection) {
+    std::optional<std::vector<std::uint8_t>> dib;
+    first_of(selection, kBitmapTargets, [&](const Received& received) {
+        dib = dib_from_selection(received.bytes);
+        return dib.has_value();
+    });
+    return dib;
+}
+
+std::optional<std::string> rich_text_from(SelectionSource& selection) {
+    auto found = first_of(selection, kRichTextTargets, [](const Received&) { return true; });
+    if (!found) {
+        return std::nullopt;
+    }
+    return std::move(found->bytes);
+}
+
+ClipboardContents contents_of(SelectionSource& selection) {
+    if (!selection.has_owner()) {
+        return {};
+    }
+    return {text_from(selection), dib_from(selection), rich_text_from(selection)};
+}
+
+}  // namespace varkit
