@@ -1,5 +1,7 @@
 #include "platform/clipboard_formats.h"
 
+#include <algorithm>
+
 #include "charset/charset.h"
 #include "platform/clipboard.h"
 #include "platform/image_formats.h"
@@ -22,6 +24,27 @@ std::optional<Received> first_of(SelectionSource& selection,
         if (received && accept(*received)) {
             return received;
         }
+    }
+    return std::nullopt;
+}
+
+// Text received as `type`: UTF-8 types map back to calculator codes through
+// the character table, any other type is taken byte for byte.
+PlainTextFromUtf8 text_from_selection(std::string_view type, std::string_view bytes) {
+    if (!is_utf8_type(type)) {
+        return {std::string(bytes), std::nullopt};
+    }
+    return plain_text_from_utf8(bytes);
+}
+
+// A bitmap received as a BMP file or a PNG image, told apart by its
+// signature, as a packed DIB.
+std::optional<std::vector<std::uint8_t>> dib_from_selection(std::string_view bytes) {
+    if (bytes.starts_with("BM")) {
+        return dib_from_bmp_file(bytes);
+    }
+    if (bytes.starts_with(kPngSignature)) {
+        return dib_from_png(bytes);
     }
     return std::nullopt;
 }
@@ -64,32 +87,25 @@ std::vector<Offer> offers_for(const ClipboardContents& contents) {
     return offers;
 }
 
-std::optional<std::string> text_from_selection(std::string_view type, std::string_view bytes) {
-    if (!is_utf8_type(type)) {
-        return std::string(bytes);
-    }
-    PlainTextFromUtf8 converted = plain_text_from_utf8(bytes);
-    if (converted.refusal) {
-        return std::nullopt;
-    }
-    return std::move(converted.plain);
-}
-
-std::optional<std::vector<std::uint8_t>> dib_from_selection(std::string_view bytes) {
-    if (bytes.starts_with("BM")) {
-        return dib_from_bmp_file(bytes);
-    }
-    if (bytes.starts_with(kPngSignature)) {
-        return dib_from_png(bytes);
-    }
-    return std::nullopt;
-}
-
 std::optional<std::string> text_from(SelectionSource& selection) {
     std::optional<std::string> text;
+    // UTF-8 holding a character the calculator lacks stays refused under the
+    // owner's other names for the same bytes (wl-copy offers its text as
+    // STRING and TEXT too): taken byte for byte, it would be other characters.
+    std::vector<std::string> lacking;
     first_of(selection, kTextTargets, [&](const Received& received) {
-        text = text_from_selection(received.type, received.bytes);
-        return text.has_value();
+        if (std::find(lacking.begin(), lacking.end(), received.bytes) != lacking.end()) {
+            return false;
+        }
+        PlainTextFromUtf8 converted = text_from_selection(received.type, received.bytes);
+        if (converted.refusal) {
+            if (!converted.refusal->not_utf8) {
+                lacking.push_back(received.bytes);
+            }
+            return false;
+        }
+        text = std::move(converted.plain);
+        return true;
     });
     if (!text) {
         return std::nullopt;

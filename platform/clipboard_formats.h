@@ -14,7 +14,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace varkit {
@@ -61,21 +60,15 @@ class SelectionSource {
 };
 
 // What the selection holds in each format, from the best target that gives
-// it. A UTF-8 text holding a character the calculator lacks is passed over
-// for the owner's next text target; the text ends at its first zero byte.
+// it. Text comes from UTF-8 targets through the calculator's character table
+// and from the others byte for byte; a UTF-8 text holding a character the
+// calculator lacks, or bytes that are not UTF-8, are passed over for the
+// owner's next text target. The text ends at its first zero byte. A bitmap
+// comes from a BMP file or a PNG image, told apart by their signatures.
 std::optional<std::string> text_from(SelectionSource& selection);
 std::optional<std::vector<std::uint8_t>> dib_from(SelectionSource& selection);
 std::optional<std::string> rich_text_from(SelectionSource& selection);
 // All three, to publish again beside a new format.
 ClipboardContents contents_of(SelectionSource& selection);
-
-// Text received as `type`: UTF-8 types map back to calculator codes through
-// the character table, or give nothing when they hold a character the
-// calculator lacks or bytes that are not UTF-8; any other type is taken
-// byte for byte.
-std::optional<std::string> text_from_selection(std::string_view type, std::string_view bytes);
-// A bitmap received as a BMP file or a PNG image, told apart by its
-// signature, as a packed DIB.
-std::optional<std::vector<std::uint8_t>> dib_from_selection(std::string_view bytes);
 
 }  // namespace varkit
