@@ -2,8 +2,6 @@
 // test's own: the X11 clipboard beside xclip on Xvfb, the Wayland clipboard
 // beside wl-copy and wl-paste on headless sway; images are read back with
 // Debian's Python imaging library.
-#include "platform/x11/x11_clipboard.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -20,6 +18,7 @@
 #include "platform/dib.h"
 #include "platform/wayland/wayland_clipboard.h"
 #include "platform/x11/selection_reader.h"
+#include "platform/x11/x11_clipboard.h"
 #include "platform/x11/xcb_link.h"
 #include "tests/support/env_override.h"
 #include "tests/support/program_run.h"
@@ -492,7 +491,8 @@ TEST(DesktopChoice, DataControlFirstThenTheXDisplayThenTheFolder) {
             return;
         }
         ASSERT_EQ(compositor.failure(), "");
-        std::unique_ptr<XvfbServer> xvfb = c.own_x_display ? std::make_unique<XvfbServer>() : nullptr;
+        std::unique_ptr<XvfbServer> xvfb =
+            c.own_x_display ? std::make_unique<XvfbServer>() : nullptr;
         TempDir dir;
         EnvOverride env;
         env.remove("VARKIT_CLIPBOARD");
@@ -505,10 +505,10 @@ TEST(DesktopChoice, DataControlFirstThenTheXDisplayThenTheFolder) {
         }
 
         ASSERT_TRUE(put_text(*make_platform(), "to the " + c.reader));
-        std::string found =
-            c.reader == "wl-paste" ? run_tool({"wl-paste", "--no-newline"}).out
-            : c.reader == "xclip"  ? run_tool({"xclip", "-selection", "clipboard", "-o"}).out
-                                   : bytes_to_string(read_file(dir.file("clipboard/text.txt")));
+        std::string found = c.reader == "wl-paste" ? run_tool({"wl-paste", "--no-newline"}).out
+                            : c.reader == "xclip"
+                                ? run_tool({"xclip", "-selection", "clipboard", "-o"}).out
+                                : bytes_to_string(read_file(dir.file("clipboard/text.txt")));
         EXPECT_EQ(found, "to the " + c.reader);
     }
 }

@@ -56,10 +56,9 @@ std::vector<std::string> TestDesktop::env() const {
 }
 
 std::string TestDesktop::paste(const std::string& target) const {
-    ToolResult result =
-        desktop_ == Desktop::x11
-            ? run_tool({"xclip", "-selection", "clipboard", "-t", target, "-o"})
-            : run_tool({"wl-paste", "--no-newline", "--type", target});
+    ToolResult result = desktop_ == Desktop::x11
+                            ? run_tool({"xclip", "-selection", "clipboard", "-t", target, "-o"})
+                            : run_tool({"wl-paste", "--no-newline", "--type", target});
     return result.status == 0 ? result.out : "(paste failed)";
 }
 
@@ -70,15 +69,15 @@ std::vector<std::string> TestDesktop::targets() const {
 
 int TestDesktop::copy(const std::string& target, const std::string& bytes) const {
     // Neither client's server process may hold our pipe.
-    int status = desktop_ == Desktop::x11
-                     ? run_tool({"xclip", "-selection", "clipboard", "-t", target, "-i"}, bytes,
-                                false)
-                           .status
-                     : run_tool({"wl-copy", "--type", target}, bytes, false).status;
+    int status =
+        desktop_ == Desktop::x11
+            ? run_tool({"xclip", "-selection", "clipboard", "-t", target, "-i"}, bytes, false)
+                  .status
+            : run_tool({"wl-copy", "--type", target}, bytes, false).status;
     // xclip serves every target with its bytes and lists only its own.
     auto placed = [&] {
-        return paste(target) == bytes &&
-               (desktop_ != Desktop::x11 || targets() == std::vector<std::string>{"TARGETS", target});
+        return paste(target) == bytes && (desktop_ != Desktop::x11 ||
+                                          targets() == std::vector<std::string>{"TARGETS", target});
     };
     for (int i = 0; i < 500 && !placed(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

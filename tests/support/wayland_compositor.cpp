@@ -73,8 +73,7 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     std::vector<char*> args;
     for (const std::string& arg : argv) {
@@ -125,8 +124,7 @@ void WaylandCompositor::start(Kind kind) {
         }
         chown(runtime_dir_.c_str(), account->pw_uid, account->pw_gid);
         argv.insert(argv.begin(), {"setpriv", "--reuid=" + std::to_string(account->pw_uid),
-                                   "--regid=" + std::to_string(account->pw_gid),
-                                   "--clear-groups"});
+                                   "--regid=" + std::to_string(account->pw_gid), "--clear-groups"});
     }
     const char* path = std::getenv("PATH");
     pid_ = spawn(argv,
