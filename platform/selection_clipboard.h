@@ -58,6 +58,16 @@ class SelectionClipboard : public Clipboard {
     virtual void take_and_serve(const std::vector<Offer>& offers,
                                 const std::function<bool()>& taken) = 0;
 
+    // For connect(): the connection given or made last, made again when it
+    // broke.
+    template <class Link>
+    static bool keep_connected(std::unique_ptr<Link>& link) {
+        if (!link || link->broken()) {
+            link = Link::connect();
+        }
+        return link != nullptr;
+    }
+
   private:
     bool add(const std::function<void(ClipboardContents&)>& change);
 

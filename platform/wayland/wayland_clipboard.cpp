@@ -9,10 +9,7 @@ WaylandClipboard::WaylandClipboard(std::string lock_folder, std::unique_ptr<Wayl
     : SelectionClipboard(std::move(lock_folder)), link_(std::move(compositor)) {}
 
 bool WaylandClipboard::connect() {
-    if (!link_ || link_->broken()) {
-        link_ = WaylandLink::connect();
-    }
-    return link_ != nullptr;
+    return keep_connected(link_);
 }
 
 std::unique_ptr<SelectionSource> WaylandClipboard::selection() {

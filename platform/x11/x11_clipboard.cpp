@@ -61,10 +61,7 @@ X11Clipboard::X11Clipboard(std::string lock_folder, std::unique_ptr<XcbLink> dis
     : SelectionClipboard(std::move(lock_folder)), link_(std::move(display)) {}
 
 bool X11Clipboard::connect() {
-    if (!link_ || link_->broken()) {
-        link_ = XcbLink::connect();
-    }
-    return link_ != nullptr;
+    return keep_connected(link_);
 }
 
 std::unique_ptr<SelectionSource> X11Clipboard::selection() {

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <sstream>
 
 #include "tests/rich/rich_files.h"
 #include "tests/support/program_run.h"
@@ -19,15 +18,6 @@ namespace varkit::testing {
 namespace {
 
 const std::string kReader = std::string(VARKIT_RICH_TESTS_DIR) + "/read_document.py";
-
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
 
 // The non-empty paragraphs and the pictures of a reader's listing.
 std::vector<std::string> content_of(const std::vector<std::string>& listing) {

@@ -1,24 +1,12 @@
 #include "tests/support/test_desktop.h"
 
 #include <chrono>
-#include <sstream>
 #include <thread>
 
+#include "tests/support/test_files.h"
 #include "tests/support/tool_run.h"
 
 namespace varkit::testing {
-namespace {
-
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-}  // namespace
 
 std::string desktop_name(Desktop desktop) {
     return desktop == Desktop::x11 ? "X11" : "Wayland";
