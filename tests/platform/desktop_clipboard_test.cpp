@@ -16,6 +16,7 @@
 
 #include "platform/desktop_platform.h"
 #include "platform/dib.h"
+#include "platform/wayland/data_control.h"
 #include "platform/wayland/wayland_clipboard.h"
 #include "platform/x11/selection_reader.h"
 #include "platform/x11/x11_clipboard.h"
@@ -469,6 +470,33 @@ TEST_F(X11Clipboard, WithoutAChoiceTheDisplayDecidesTheBackend) {
     auto headless = make_platform();
     ASSERT_TRUE(put_text(*headless, "to the folder"));
     EXPECT_EQ(bytes_to_string(read_file(lock_dir_.file("lock") + "/text.txt")), "to the folder");
+}
+
+// Debian's compositors offer only wlroots' data control, so only it meets a
+// real compositor here; the standard protocol's messages must be the same,
+// name for name and argument for argument, for the one logic to speak both.
+TEST(DataControlProtocols, TheStandardOneHasTheMessagesOfWlrootsOwn) {
+    auto messages = [](const wl_message* list, int count) {
+        std::vector<std::string> described;
+        for (int i = 0; i < count; ++i) {
+            std::string signature = list[i].signature;
+            signature.erase(0, signature.find_first_not_of("0123456789"));  // since version
+            described.push_back(std::string(list[i].name) + "(" + signature + ")");
+        }
+        return described;
+    };
+    using wayland::kExtDataControl;
+    using wayland::kWlrDataControl;
+    for (auto member :
+         {&wayland::DataControlProtocol::manager, &wayland::DataControlProtocol::device,
+          &wayland::DataControlProtocol::source, &wayland::DataControlProtocol::offer}) {
+        const wl_interface* ext = kExtDataControl.*member;
+        const wl_interface* wlr = kWlrDataControl.*member;
+        SCOPED_TRACE(ext->name);
+        EXPECT_EQ(messages(ext->methods, ext->method_count),
+                  messages(wlr->methods, wlr->method_count));
+        EXPECT_EQ(messages(ext->events, ext->event_count), messages(wlr->events, wlr->event_count));
+    }
 }
 
 // Without a choice, a compositor with data control gets the Wayland
