@@ -79,8 +79,9 @@ class Platform {
     virtual void open_document(const std::string& path) = 0;
 };
 
-// The backend for this run: VARKIT_CLIPBOARD=x11|files|none forces one;
-// otherwise the X11 desktop when a display can be opened, else the shared
+// The backend for this run: VARKIT_CLIPBOARD=x11|wayland|files|none forces
+// one; otherwise the Wayland desktop when its compositor offers data control,
+// else the X11 desktop when a display can be opened, else the shared
 // clipboard folder.
 std::unique_ptr<Platform> make_platform();
 

@@ -7,20 +7,24 @@
 #   scripts/setup.sh [test] NAME ...  and further packages a caller names
 set -euo pipefail
 
-# Compiler, build tools and the libraries the programs link.
+# Compiler, build tools and the libraries the programs link, with the
+# generator of the Wayland protocol code.
 build_needs=(
     cmake ninja-build g++ pkg-config
-    libxcb1-dev libpng-dev zlib1g-dev
+    libxcb1-dev libpng-dev zlib1g-dev libwayland-dev libwayland-bin
 )
 
 # GoogleTest and Google Benchmark, the fuzzing compiler, the X server and
-# clipboard client, the image and document readers the tests check output
-# with, the man page, package and file type checkers, and the Windows cross
-# compiler with Wine to run its programs.
+# clipboard client, Wayland compositors (sway with XWayland, and weston,
+# which has no data control) with their clipboard clients, the image and
+# document readers the tests check output with, the man page, package and
+# file type checkers, and the Windows cross compiler with Wine to run its
+# programs.
 test_tools=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     xvfb xclip x11-utils strace
+    sway xwayland x11-xserver-utils weston wl-clipboard
     python3 python3-pil imagemagick netpbm
     unrtf libreoffice-writer-nogui
     man-db groff-base mandoc bash-completion shared-mime-info libfile-mimeinfo-perl

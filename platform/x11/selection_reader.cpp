@@ -8,10 +8,6 @@ namespace {
 
 // Read a property in pieces of this many 32-bit units.
 constexpr std::uint32_t kReadPieceUnits = 1u << 20;
-// An owner that keeps sending beyond this is not one we believe.
-constexpr std::size_t kLargestTransfer = std::size_t{256} << 20;
-// Long enough for the largest transfer from a live owner, even a slow one.
-constexpr auto kLongestTransfer = std::chrono::seconds(10);
 
 }  // namespace
 

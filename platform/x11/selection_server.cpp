@@ -9,9 +9,6 @@
 namespace varkit::x11 {
 namespace {
 
-// A requestor that has not asked for the next piece in this long has gone.
-constexpr auto kTransferIdle = std::chrono::seconds(10);
-
 struct ServedTarget {
     xcb_atom_t target;
     xcb_atom_t type;
@@ -263,6 +260,21 @@ std::optional<Clock::time_point> SelectionServer::next_deadline() const {
 }
 
 }  // namespace
+
+std::optional<xcb_timestamp_t> take_selection(XcbLink& link) {
+    auto time = link.server_time();
+    xcb_atom_t clipboard = link.atom("CLIPBOARD");
+    if (!time || clipboard == XCB_ATOM_NONE) {
+        return std::nullopt;
+    }
+    xcb_set_selection_owner(link.connection(), link.window(), clipboard, *time);
+    auto cookie = xcb_get_selection_owner(link.connection(), clipboard);
+    auto owner = link.reply<xcb_get_selection_owner_reply_t>(cookie.sequence, answer_deadline());
+    if (!owner || owner->owner != link.window()) {
+        return std::nullopt;
+    }
+    return time;
+}
 
 void serve_selection(XcbLink& link, xcb_timestamp_t acquired, const std::vector<Offer>& offers) {
     SelectionServer(link, acquired, offers).run();

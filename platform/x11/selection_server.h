@@ -3,20 +3,17 @@
 // incrementally (INCR), until another client takes the selection.
 #pragma once
 
-#include <memory>
-#include <string>
 #include <vector>
 
+#include "platform/clipboard_formats.h"
 #include "platform/x11/xcb_link.h"
 
 namespace varkit::x11 {
 
-// One target we offer: the bytes sent for it and the type they are sent as.
-struct Offer {
-    std::string target;
-    std::string type;
-    std::shared_ptr<const std::string> bytes;
-};
+// Takes the selection for `link`'s window with a real timestamp and checks
+// that it worked (a request with a stale time seems to succeed but changes
+// nothing); the time it was taken then.
+std::optional<xcb_timestamp_t> take_selection(XcbLink& link);
 
 // Serves the selection that `link`'s window owns since `acquired`. Returns
 // once another client took it (after finishing the transfers under way) or

@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 namespace varkit::x11 {
@@ -16,45 +14,10 @@ constexpr std::size_t kPropertyChunk = 256 * 1024;
 constexpr std::size_t kRequestOverhead = 100;
 constexpr int kConnectAttempts = 8;
 constexpr auto kConnectRetry = std::chrono::milliseconds(15);
-constexpr auto kConnectWait = std::chrono::seconds(3);
 
 xcb_screen_t* first_screen(xcb_connection_t* connection) {
     xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
     return screens.rem > 0 ? screens.data : nullptr;
-}
-
-// xcb_connect waits without limit for the server's set-up answer, which a
-// stopped server or a dead ssh tunnel never sends. It runs on a thread of
-// its own; past the deadline the caller goes on without a display, and the
-// thread, should it ever finish, disconnects what it got.
-struct PendingConnection {
-    std::mutex mutex;
-    std::condition_variable finished_signal;
-    xcb_connection_t* connection = nullptr;
-    bool finished = false;
-    bool abandoned = false;
-};
-
-std::optional<xcb_connection_t*> connect_within_deadline() {
-    auto pending = std::make_shared<PendingConnection>();
-    std::thread([pending] {
-        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-        std::lock_guard lock(pending->mutex);
-        if (pending->abandoned) {
-            xcb_disconnect(connection);
-            return;
-        }
-        pending->connection = connection;
-        pending->finished = true;
-        pending->finished_signal.notify_one();
-    }).detach();
-    std::unique_lock lock(pending->mutex);
-    if (!pending->finished_signal.wait_for(lock, kConnectWait,
-                                           [&pending] { return pending->finished; })) {
-        pending->abandoned = true;
-        return std::nullopt;
-    }
-    return pending->connection;
 }
 
 // A server that resets when its last client leaves (a bare Xvfb) refuses or
@@ -63,7 +26,11 @@ std::optional<xcb_connection_t*> connect_within_deadline() {
 // a server that does not answer in time.
 xcb_connection_t* connect_with_retries() {
     for (int attempt = 1;; ++attempt) {
-        std::optional<xcb_connection_t*> answered = connect_within_deadline();
+        // xcb_connect waits without limit for the server's set-up answer,
+        // which a stopped server or a dead ssh tunnel never sends.
+        std::optional<xcb_connection_t*> answered = finish_by<xcb_connection_t*>(
+            Clock::now() + kConnectWait, [] { return xcb_connect(nullptr, nullptr); },
+            [](xcb_connection_t* late) { xcb_disconnect(late); });
         if (!answered) {
             return nullptr;
         }
@@ -159,14 +126,9 @@ std::optional<xcb_timestamp_t> XcbLink::server_time() {
 }
 
 bool XcbLink::wait_readable(std::optional<Clock::time_point> deadline) {
-    int timeout_ms = -1;
-    if (deadline) {
-        auto remaining =
-            std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
-        if (remaining <= 0) {
-            return false;
-        }
-        timeout_ms = static_cast<int>(std::min<long long>(remaining + 1, 60'000));
+    int timeout_ms = poll_timeout(deadline);
+    if (timeout_ms == 0) {
+        return false;
     }
     pollfd watched{xcb_get_file_descriptor(connection_), POLLIN, 0};
     int ready = poll(&watched, 1, timeout_ms);

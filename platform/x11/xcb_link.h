@@ -7,7 +7,6 @@
 #include <xcb/xcb.h>
 #include <xcb/xcbext.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -15,9 +14,9 @@
 #include <string_view>
 #include <vector>
 
-namespace varkit::x11 {
+#include "platform/deadlines.h"
 
-using Clock = std::chrono::steady_clock;
+namespace varkit::x11 {
 
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
@@ -25,14 +24,6 @@ struct FreeDeleter {
 using EventPtr = std::unique_ptr<xcb_generic_event_t, FreeDeleter>;
 template <class Reply>
 using ReplyPtr = std::unique_ptr<Reply, FreeDeleter>;
-
-// How long we wait for any one answer: a reply, a converted selection, the
-// next piece of an incremental transfer.
-inline constexpr auto kAnswerWait = std::chrono::seconds(3);
-
-inline Clock::time_point answer_deadline() {
-    return Clock::now() + kAnswerWait;
-}
 
 class XcbLink {
   public:

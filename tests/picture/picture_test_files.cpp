@@ -216,7 +216,7 @@ bool write_image(const std::string& path, const Pixels& pixels) {
         "for y, row in enumerate(rows):\n"
         "    for x, c in enumerate(row):\n"
         "        im.putpixel((x, y), 0 if c == '#' else 1)\n"
-        "im.save(sys.argv[1], 'BMP')\n";
+        "im.save(sys.argv[1])\n";
     std::string input;
     for (const std::string& line : pixels) {
         input += line + "\n";

@@ -62,7 +62,8 @@ Pixels read_with_netpbm(const std::string& path);
 // pixel. Empty when PIL is missing (`available` false) or cannot read it.
 Pixels read_image(const std::string& path, bool* available = nullptr);
 
-// Writes `pixels` as a 1-bit BMP with PIL; false when PIL is missing.
+// Writes `pixels` as a 1-bit image with PIL, a BMP or PNG as the name ends;
+// false when PIL is missing.
 bool write_image(const std::string& path, const Pixels& pixels);
 
 // A patterned picture of the given size.

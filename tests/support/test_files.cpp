@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 
 namespace varkit::testing {
@@ -64,6 +65,15 @@ std::vector<std::string> list_dir(const std::string& path) {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 }  // namespace varkit::testing

@@ -35,4 +35,7 @@ std::string sample_path(const std::string& relative);
 // The listing of a folder's entries, sorted, for "nothing else was left" checks.
 std::vector<std::string> list_dir(const std::string& path);
 
+// A tool's output as its lines, without their line ends.
+std::vector<std::string> lines_of(const std::string& text);
+
 }  // namespace varkit::testing

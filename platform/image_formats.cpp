@@ -1,4 +1,4 @@
-#include "platform/x11/image_formats.h"
+#include "platform/image_formats.h"
 
 #include <png.h>
 
@@ -10,7 +10,7 @@
 #include "platform/png_image.h"
 #include "varfile/byte_order.h"
 
-namespace varkit::x11 {
+namespace varkit {
 namespace {
 
 // Larger images are refused rather than decoded into memory.
@@ -346,4 +346,4 @@ std::optional<std::vector<std::uint8_t>> dib_from_png(std::string_view png) {
     return dib;
 }
 
-}  // namespace varkit::x11
+}  // namespace varkit

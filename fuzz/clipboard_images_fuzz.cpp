@@ -1,4 +1,4 @@
-// The bitmap forms other desktop programs hand the X11 clipboard, over any
+// The bitmap forms other desktop programs hand the clipboard, over any
 // bytes: a BMP file (image/bmp) and a PNG image (image/png) read into a packed
 // DIB, and the bytes taken as a DIB block to be offered as PNG. Whatever the
 // readers make of an image, the PNG writer takes, and whatever PNG it writes,
@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "fuzz/support/fuzz_support.h"
-#include "platform/x11/image_formats.h"
+#include "platform/image_formats.h"
 
 namespace {
 
@@ -14,8 +14,8 @@ using namespace varkit;
 using fuzzing::require;
 
 void offer_as_png(const std::vector<std::uint8_t>& dib) {
-    if (std::optional<std::string> png = x11::png_from_dib(dib)) {
-        require(x11::dib_from_png(*png).has_value(), "a PNG of our own does not read back");
+    if (std::optional<std::string> png = png_from_dib(dib)) {
+        require(dib_from_png(*png).has_value(), "a PNG of our own does not read back");
     }
 }
 
@@ -23,12 +23,12 @@ void offer_as_png(const std::vector<std::uint8_t>& dib) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    if (std::optional<std::vector<std::uint8_t>> dib = x11::dib_from_bmp_file(bytes)) {
-        x11::bmp_file_from_dib(*dib);
+    if (std::optional<std::vector<std::uint8_t>> dib = dib_from_bmp_file(bytes)) {
+        bmp_file_from_dib(*dib);
         offer_as_png(*dib);
     }
-    if (std::optional<std::vector<std::uint8_t>> dib = x11::dib_from_png(bytes)) {
-        require(x11::png_from_dib(*dib).has_value(), "a PNG read does not write again");
+    if (std::optional<std::vector<std::uint8_t>> dib = dib_from_png(bytes)) {
+        require(png_from_dib(*dib).has_value(), "a PNG read does not write again");
     }
     offer_as_png(std::vector<std::uint8_t>(data, data + size));
     return 0;

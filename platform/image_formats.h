@@ -1,4 +1,4 @@
-// The bitmap forms the X11 clipboard carries besides the packed DIB itself:
+// The bitmap forms a desktop clipboard carries besides the packed DIB itself:
 // a BMP file (image/bmp) and a PNG image (image/png).
 #pragma once
 
@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace varkit::x11 {
+namespace varkit {
 
 // The BMP file for a packed DIB: the 14-byte file header, whose offset of
 // the rows counts the colour table the block really has, then the block.
@@ -29,4 +29,4 @@ std::optional<std::string> png_from_dib(const std::vector<std::uint8_t>& dib);
 // when the bytes are not a PNG image or it is unreasonably large.
 std::optional<std::vector<std::uint8_t>> dib_from_png(std::string_view png);
 
-}  // namespace varkit::x11
+}  // namespace varkit

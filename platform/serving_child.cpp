@@ -1,4 +1,4 @@
-#include "platform/x11/serving_child.h"
+#include "platform/serving_child.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,7 +12,7 @@
 
 #include "platform/unique_fd.h"
 
-namespace varkit::x11 {
+namespace varkit {
 namespace {
 
 // How long the caller waits for the serving process to report, and how long
@@ -47,41 +47,25 @@ void reset_signals() {
     signal(SIGTERM, SIG_DFL);
 }
 
-// Takes the selection with a real timestamp and checks that it worked: a
-// request with a stale time seems to succeed but changes nothing.
-std::optional<xcb_timestamp_t> take_selection(XcbLink& link) {
-    auto time = link.server_time();
-    xcb_atom_t clipboard = link.atom("CLIPBOARD");
-    if (!time || clipboard == XCB_ATOM_NONE) {
-        return std::nullopt;
-    }
-    xcb_set_selection_owner(link.connection(), link.window(), clipboard, *time);
-    auto cookie = xcb_get_selection_owner(link.connection(), clipboard);
-    auto owner = link.reply<xcb_get_selection_owner_reply_t>(cookie.sequence, answer_deadline());
-    if (!owner || owner->owner != link.window()) {
-        return std::nullopt;
-    }
-    return time;
-}
-
-[[noreturn]] void serve_in_child(int report_fd, const std::vector<Offer>& offers) {
-    report_fd = detach_descriptors(report_fd);
-    reset_signals();
-    alarm(kSetupSeconds);
-    auto link = XcbLink::connect();
-    std::optional<xcb_timestamp_t> acquired = link ? take_selection(*link) : std::nullopt;
+// Tells the caller that the selection is ours. When the caller gave up
+// waiting, nobody believes it: the failed write says so, and the selection
+// must go.
+bool report_taken(int report_fd) {
     const std::int32_t report = static_cast<std::int32_t>(getpid());
-    // When the caller gave up waiting, nobody believes we own the selection:
-    // the failed write ends us, and the selection with us.
-    if (!acquired || write(report_fd, &report, sizeof report) != sizeof report) {
-        _exit(1);
-    }
+    bool heard = write(report_fd, &report, sizeof report) == sizeof report;
     close(report_fd);
     alarm(0);
     // Serving needs no folder; staying in the caller's would keep it busy.
     bool moved = chdir("/") == 0;
     (void)moved;
-    serve_selection(*link, *acquired, offers);
+    return heard;
+}
+
+[[noreturn]] void serve_in_child(int report_fd, const TakeAndServe& take_and_serve) {
+    report_fd = detach_descriptors(report_fd);
+    reset_signals();
+    alarm(kSetupSeconds);
+    take_and_serve([report_fd] { return report_taken(report_fd); });
     _exit(0);
 }
 
@@ -111,7 +95,7 @@ std::optional<std::int32_t> read_report(int fd) {
 
 }  // namespace
 
-std::optional<pid_t> start_serving_child(const std::vector<Offer>& offers) {
+std::optional<pid_t> start_serving_child(const TakeAndServe& take_and_serve) {
     int pipe_fds[2];
     if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
         return std::nullopt;
@@ -131,7 +115,7 @@ std::optional<pid_t> start_serving_child(const std::vector<Offer>& offers) {
         }
         pid_t server = fork();
         if (server == 0) {
-            serve_in_child(report_write.get(), offers);
+            serve_in_child(report_write.get(), take_and_serve);
         }
         _exit(server > 0 ? 0 : 1);
     }
@@ -146,4 +130,4 @@ std::optional<pid_t> start_serving_child(const std::vector<Offer>& offers) {
     return static_cast<pid_t>(*report);
 }
 
-}  // namespace varkit::x11
+}  // namespace varkit
