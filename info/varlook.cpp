@@ -14,17 +14,18 @@ namespace {
 constexpr char kProgramName[] = "Varlook";
 constexpr char kVersion[] = "v0.2";
 
-constexpr char kUsageHead[] =
+constexpr std::string_view kUsageHead =
     "Displays file information and writes a new name, folder, and description to a\n"
     "TI[89,92,92+] file, will also verify checksum and optionally fix it (use with\n"
     "caution).\n"
     "\n"
     "%s  TIfile [/N name] [/F folder] [/C \"quoted text\"] [/X]\n"
     "\n";
-constexpr char kUsageTail[] =
+constexpr std::string_view kUsageTail =
     "  /X     Correct the checksum if it is in error.\n"
     "\n"
     "A future version will include more complete information on MAT files.\n";
+constexpr std::string_view kUsage[] = {kUsageHead, kNamingUsageLines, kUsageTail};
 
 struct VarlookOptions {
     std::string file_name;
@@ -32,47 +33,36 @@ struct VarlookOptions {
     bool fix_checksum = false;
 };
 
-
-// Rejected names and folders print their message and the run goes on.
-CommandLine parse_command_line(int argc, char** argv, VarlookOptions& options, std::FILE* out) {
-    if (argc < 2) {
-        return CommandLine::Bad;
+// The first argument that is not a switch names the file; an empty one
+// before it is passed over, and any after it is one too many.
+bool take_file_name(VarlookOptions& options, const char* name) {
+    if (!options.file_name.empty()) {
+        return false;
     }
-    Arguments args(argc, argv);
-    bool have_file = false;
-    while (!args.done()) {
-        const char* argument = args.next();
-        if (args.is_long_option(argument)) {
-            return common_long_option(split_long_option(argument));
-        }
-        if (!args.is_switch(argument)) {
-            if (have_file) {
-                return CommandLine::Bad;
-            }
-            if (argument[0] != '\0') {
-                options.file_name = argument;
-                have_file = true;
-            }
-            continue;
-        }
-        char letter = switch_letter(argument);
-        if (letter == 'X') {
-            options.fix_checksum = true;
-            continue;
-        }
-        if (letter == '?') {
-            return CommandLine::Help;
-        }
-        switch (take_naming_switch(letter, args, options.naming, out)) {
-            case NamingSwitch::Taken:
-                break;
-            case NamingSwitch::NotNaming:
-            case NamingSwitch::MissingValue:
-                return CommandLine::Bad;
-        }
-    }
-    return CommandLine::Run;
+    options.file_name = name;
+    return true;
 }
+
+constexpr auto kOptions = join_rows(naming_switches<VarlookOptions>(),
+                                    std::to_array<Option<VarlookOptions>>({
+                                        {flag_switch('X', "correct the checksum if it is in error"),
+                                         [](VarlookOptions& options, const OptionValue&) {
+                                             options.fix_checksum = true;
+                                             return Verdict{};
+                                         }},
+                                    }));
+
+constexpr CommandLineTable<VarlookOptions> kCommandLine{
+    .help = {.name = kProgramName,
+             .version = kVersion,
+             .usage = kUsage,
+             .formats = "Reads:  TI-89, TI-92 and TI-92 Plus variable files (.89?, .92?, .9x?)\n"
+                        "Writes: the same file, in place (/N /F /C /A /L /U /X)\n"},
+    .rules = {.usage_without_arguments = true, .standard_stream = false},
+    .options = kOptions,
+    .take_file_name = take_file_name,
+    .check = nullptr,
+};
 
 bool asks_for_new_names(const NamingOptions& naming) {
     return is_given(naming.name) || is_given(naming.folder) || is_given(naming.comment) ||
@@ -269,14 +259,18 @@ bool report_file(const VarlookOptions& options, Runtime& rt) {
 
 int varlook_main(int argc, char** argv, Runtime& rt) {
     VarlookOptions options;
-    std::string usage = std::string(kUsageHead) + kNamingUsageLines + kUsageTail;
+    // Varlook prints its messages where it prints its report.
+    ParsedCommandLine parsed = parse_command_line(argc, argv, kCommandLine, options);
     if (std::optional<int> status =
-            answer_command_line(parse_command_line(argc, argv, options, rt.out), rt.out,
-                                kProgramName, kVersion, usage.c_str())) {
+            answer_command_line(parsed, syntax_of(kCommandLine), rt.out, rt.out)) {
         return *status;
     }
     bool sound = report_file(options, rt);
-    return sound && !options.naming.rejected ? 0 : 1;
+    return sound && parsed.refusals.empty() ? 0 : 1;
+}
+
+CommandLineSyntax varlook_command_line() {
+    return syntax_of(kCommandLine);
 }
 
 }  // namespace varkit
