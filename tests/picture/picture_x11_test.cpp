@@ -47,6 +47,21 @@ TEST(PictureX11, XclipReadsThePlacedBitmapAsPng) {
     ASSERT_EQ(press.status, 0) << press.err;
     Bytes back = testing::read_file(dir.file("back.89i"));
     EXPECT_EQ(testing::unpack_rows(Bytes(back.begin() + 92, back.end() - 3), 37, 101), image);
+
+    // --no-clipboard, and "-" as the output, leave the clipboard's owner as it
+    // was; the BMP file holds the bytes a run through the clipboard saves.
+    ASSERT_EQ(testing::run_executable("Pixelcast", {picture, dir.file("via.bmp")}, env).status, 0);
+    const std::uint32_t owner = server.clipboard_owner();
+    ASSERT_NE(owner, 0u);
+    ProgramResult alone = testing::run_executable(
+        "Pixelcast", {picture, dir.file("alone.bmp"), "--no-clipboard"}, env);
+    EXPECT_EQ(alone.status, 0);
+    EXPECT_EQ(alone.err, "Image copied to " + dir.file("alone.bmp") + ".\n");
+    EXPECT_EQ(testing::read_file(dir.file("alone.bmp")), testing::read_file(dir.file("via.bmp")));
+    ProgramResult piped = testing::run_executable("Pixelcast", {picture, "-"}, env);
+    EXPECT_EQ(piped.err, "Image copied to standard output.\n");
+    EXPECT_EQ(piped.out.substr(0, 2), "BM");
+    EXPECT_EQ(server.clipboard_owner(), owner);
 }
 
 }  // namespace

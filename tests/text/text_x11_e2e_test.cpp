@@ -69,6 +69,17 @@ TEST_F(XvfbTest, PlaincastTextReadByXclip) {
     EXPECT_EQ(xclip_out("UTF8_STRING"), utf8);
     EXPECT_EQ(xclip_out("text/plain;charset=utf-8"), utf8);
     EXPECT_EQ(run("Plaincast", {dir.file("n.89t"), "/S"}, "LC_ALL=C.UTF-8").out, utf8 + "\n\n");
+
+    // --no-clipboard shows the text and leaves the clipboard's owner alone.
+    write_file(dir.file("s.89s"), variable_file("**TI89**", 12, string_data("other")));
+    const std::uint32_t owner = server_->clipboard_owner();
+    ASSERT_NE(owner, 0u);
+    ProgramResult alone = run("Plaincast", {dir.file("s.89s"), "/S", "--no-clipboard"});
+    EXPECT_EQ(alone.out, "other\n\n");
+    EXPECT_EQ(alone.err, "");
+    EXPECT_EQ(alone.status, 0);
+    EXPECT_EQ(server_->clipboard_owner(), owner);
+    EXPECT_EQ(xclip_out("STRING"), bytes);
 }
 
 // Text placed by xclip is imported by Plainpress, and what Plaincast places
