@@ -20,9 +20,17 @@ namespace {
 // parser does, and collects the lines of the refused values.
 struct NamingRecord {
     NamingOptions naming;
+    std::string member;  // a long option that takes any text
 };
 
-constexpr auto kNamingRows = naming_switches<NamingRecord>();
+constexpr auto kNamingRows = join_rows(
+    naming_switches<NamingRecord>(), std::to_array<Option<NamingRecord>>({
+                                         {text_option("member", "name", "a variable of the group"),
+                                          [](NamingRecord& record, const OptionValue& value) {
+                                              record.member = value.text;
+                                              return Verdict{};
+                                          }},
+                                     }));
 constexpr std::string_view kToolUsage[] = {"a %s b %s\n", "100%\n"};
 constexpr CommandLineTable<NamingRecord> kNamingTable{
     .help = {.name = "Tool", .version = "v9", .usage = kToolUsage, .formats = "Reads: x\n"},
@@ -34,6 +42,7 @@ constexpr CommandLineTable<NamingRecord> kNamingTable{
 
 struct NamingRun {
     NamingOptions options;
+    std::string member;
     std::string messages;
     ParsedCommandLine parsed;
 
@@ -47,6 +56,7 @@ struct NamingRun {
         parsed =
             parse_command_line(static_cast<int>(argv.size()), argv.data(), kNamingTable, record);
         options = record.naming;
+        member = record.member;
         for (const std::string& refusal : parsed.refusals) {
             messages += refusal + "\n";
         }
@@ -164,6 +174,8 @@ TEST(CommandLine, SwitchesAndUsage) {
     EXPECT_EQ(NamingRun({"--help=1"}).parsed.error, "Error: --help takes no value, not \"1\".");
     EXPECT_EQ(NamingRun({"--nonsense", "--help"}).parsed.error,
               "Error: unknown option \"--nonsense\".");
+    EXPECT_EQ(NamingRun({"--member=a=b"}).member, "a=b");
+    EXPECT_EQ(NamingRun({"--member"}).parsed.error, "Error: --member takes a name.");
     // A file name after "--" is needed; "--" alone names nothing.
     EXPECT_EQ(NamingRun({"--"}).parsed.asks, CommandLine::Bad);
     EXPECT_EQ(NamingRun({"/A", "--", "--help"}).parsed.asks, CommandLine::Run);
