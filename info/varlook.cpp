@@ -43,14 +43,11 @@ bool take_file_name(VarlookOptions& options, const char* name) {
     return true;
 }
 
-constexpr auto kOptions = join_rows(naming_switches<VarlookOptions>(),
-                                    std::to_array<Option<VarlookOptions>>({
-                                        {flag_switch('X', "correct the checksum if it is in error"),
-                                         [](VarlookOptions& options, const OptionValue&) {
-                                             options.fix_checksum = true;
-                                             return Verdict{};
-                                         }},
-                                    }));
+constexpr auto kOwnOptions = std::to_array<Option<VarlookOptions>>({
+    {flag_switch('X', "correct the checksum if it is in error"),
+     turn_on<&VarlookOptions::fix_checksum>},
+});
+constexpr auto kOptions = join_rows(naming_switches<VarlookOptions>(), kOwnOptions);
 
 constexpr CommandLineTable<VarlookOptions> kCommandLine{
     .help = {.name = kProgramName,

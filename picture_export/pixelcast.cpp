@@ -154,10 +154,7 @@ constexpr auto kOptions = std::to_array<Option<Settings>>({
          return Verdict{};
      }},
     {flag_option("no-clipboard", "leave the clipboard as it is (so does the output -)"),
-     [](Settings& settings, Value) {
-         settings.no_clipboard = true;
-         return Verdict{};
-     }},
+     turn_on<&Settings::no_clipboard>},
 });
 
 constexpr CommandLineTable<Settings> kCommandLine{

@@ -59,25 +59,20 @@ bool take_file_name(Settings& settings, const char* name) {
 
 using Value = const OptionValue&;
 
-constexpr auto kOptions = join_rows(
-    naming_switches<Settings>(),
-    std::to_array<Option<Settings>>({
-        {number_option("threshold", "N", 0, 255, "pixels darker than N are on (default 128)"),
-         [](Settings& settings, Value value) {
-             settings.reduction.threshold = static_cast<unsigned>(value.number);
-             return Verdict{};
-         }},
-        {flag_option("dither", "dither grey and colour (Floyd-Steinberg)"),
-         [](Settings& settings, Value) {
-             settings.reduction.dither = true;
-             return Verdict{};
-         }},
-        {flag_option("fit", "scale a larger image down to fit the picture"),
-         [](Settings& settings, Value) {
-             settings.fit = true;
-             return Verdict{};
-         }},
-    }));
+constexpr auto kOwnOptions = std::to_array<Option<Settings>>({
+    {number_option("threshold", "N", 0, 255, "pixels darker than N are on (default 128)"),
+     [](Settings& settings, Value value) {
+         settings.reduction.threshold = static_cast<unsigned>(value.number);
+         return Verdict{};
+     }},
+    {flag_option("dither", "dither grey and colour (Floyd-Steinberg)"),
+     [](Settings& settings, Value) {
+         settings.reduction.dither = true;
+         return Verdict{};
+     }},
+    {flag_option("fit", "scale a larger image down to fit the picture"), turn_on<&Settings::fit>},
+});
+constexpr auto kOptions = join_rows(naming_switches<Settings>(), kOwnOptions);
 
 constexpr CommandLineTable<Settings> kCommandLine{
     .help = {.name = "Pixelpress",

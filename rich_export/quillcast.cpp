@@ -115,10 +115,7 @@ constexpr auto kOptions = std::to_array<Option<QuillcastOptions>>({
                   "default font 0 to 4, a font by name, or the font dialog"),
      take_font_switch},
     {flag_switch('W', "ask for the files and the font through dialogs"),
-     [](QuillcastOptions& options, Value) {
-         options.interactive = true;
-         return Verdict{};
-     }},
+     turn_on<&QuillcastOptions::interactive>},
     {flag_option("unicode", "write characters above 127 as Unicode (Courier New)"),
      [](QuillcastOptions& options, Value) {
          options.rtf.unicode = true;

@@ -56,20 +56,12 @@ bool take_file_name(Options& options, const char* name) {
 using Value = const OptionValue&;
 
 constexpr auto kOptions = std::to_array<Option<Options>>({
-    {flag_switch('S', "show the text on standard output"),
-     [](Options& options, Value) {
-         options.show = true;
-         return Verdict{};
-     }},
+    {flag_switch('S', "show the text on standard output"), turn_on<&Options::show>},
     {flag_option("utf8", "write the text file in UTF-8 through the character table"),
      [](Options& options, Value) { return take_spelling(options, Spelling::Utf8); }},
     {flag_option("ascii", "write ASCII stand-ins (5->x, pi) everywhere"),
      [](Options& options, Value) { return take_spelling(options, Spelling::Ascii); }},
-    {flag_option("no-clipboard", "leave the clipboard as it is"),
-     [](Options& options, Value) {
-         options.no_clipboard = true;
-         return Verdict{};
-     }},
+    {flag_option("no-clipboard", "leave the clipboard as it is"), turn_on<&Options::no_clipboard>},
 });
 
 constexpr CommandLineTable<Options> kCommandLine{

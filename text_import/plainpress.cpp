@@ -47,14 +47,10 @@ bool take_file_name(Options& options, const char* name) {
     return true;
 }
 
-constexpr auto kOptions =
-    join_rows(naming_switches<Options>(), std::to_array<Option<Options>>({
-                                              {flag_option("utf8", "read the text file as UTF-8"),
-                                               [](Options& options, const OptionValue&) {
-                                                   options.utf8_file = true;
-                                                   return Verdict{};
-                                               }},
-                                          }));
+constexpr auto kOwnOptions = std::to_array<Option<Options>>({
+    {flag_option("utf8", "read the text file as UTF-8"), turn_on<&Options::utf8_file>},
+});
+constexpr auto kOptions = join_rows(naming_switches<Options>(), kOwnOptions);
 
 constexpr CommandLineTable<Options> kCommandLine{
     .help = {.name = "Plainpress",

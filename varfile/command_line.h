@@ -158,6 +158,14 @@ struct Option {
     Verdict (*take)(Record& record, const OptionValue& value) = nullptr;
 };
 
+// The handler of a flag that turns on a member of the record:
+// turn_on<&Settings::fit>.
+template <auto flag, class Record>
+Verdict turn_on(Record& record, const OptionValue&) {
+    record.*flag = true;
+    return {};
+}
+
 // One table from the rows of two: shared rows and a program's own.
 template <class Row, std::size_t N, std::size_t M>
 constexpr std::array<Row, N + M> join_rows(const std::array<Row, N>& first,
