@@ -44,15 +44,14 @@ struct Settings {
 
 // The first name is the picture file to write, the second the image to read.
 bool take_file_name(Settings& settings, const char* name) {
-    if (settings.ti_path_given) {
-        if (settings.from_file) {
-            return false;
-        }
+    if (!settings.ti_path_given) {
+        settings.ti_path = name;
+        settings.ti_path_given = true;
+    } else if (!settings.from_file) {
         settings.bmp_path = name;
         settings.from_file = true;
     } else {
-        settings.ti_path = name;
-        settings.ti_path_given = true;
+        return false;
     }
     return true;
 }
