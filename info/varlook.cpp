@@ -15,17 +15,18 @@ namespace {
 constexpr char kProgramName[] = "Varlook";
 constexpr char kVersion[] = "v0.2";
 
-constexpr char kUsageHead[] =
+constexpr std::string_view kUsageHead =
     "Displays file information and writes a new name, folder, and description to a\n"
     "TI[89,92,92+] file, will also verify checksum and optionally fix it (use with\n"
     "caution).\n"
     "\n"
     "%s  TIfile [/N name] [/F folder] [/C \"quoted text\"] [/X]\n"
     "\n";
-constexpr char kUsageTail[] =
+constexpr std::string_view kUsageTail =
     "  /X     Correct the checksum if it is in error.\n"
     "\n"
     "A future version will include more complete information on MAT files.\n";
+constexpr std::string_view kUsage[] = {kUsageHead, kNamingUsageLines, kUsageTail};
 
 struct VarlookOptions {
     std::string file_name;
@@ -37,27 +38,6 @@ struct VarlookOptions {
     bool force = false;                  // --force
 };
 
-// --member=NAME, --list, --extract[=DIR], --force, or one every program knows.
-CommandLine take_long_option(const LongOption& option, VarlookOptions& options) {
-    if (std::optional<CommandLine> taken = member_option(option, options.member)) {
-        return *taken;
-    }
-    // A bare --extract is the current folder; "--extract=" names none.
-    if (option.name == "extract" && (!option.value || !option.value->empty())) {
-        options.extract = option.value.value_or("");
-        return CommandLine::Run;
-    }
-    if (option.name == "list" && !option.value) {
-        options.list = true;
-        return CommandLine::Run;
-    }
-    if (option.name == "force" && !option.value) {
-        options.force = true;
-        return CommandLine::Run;
-    }
-    return common_long_option(option);
-}
-
 bool asks_for_new_names(const NamingOptions& naming) {
     return is_given(naming.name) || is_given(naming.folder) || is_given(naming.comment) ||
            naming.attribute != kAttributeUnchanged;
@@ -67,58 +47,69 @@ bool asks_for_change(const VarlookOptions& options) {
     return asks_for_new_names(options.naming) || options.fix_checksum;
 }
 
-// --list and --extract read the whole file and change nothing: they take no
-// member and no change; --force only serves --extract.
-bool fits_together(const VarlookOptions& options) {
-    if (options.list || options.extract) {
-        return !(options.list && options.extract) && !options.member && !asks_for_change(options);
+// The first argument that is not a switch names the file; an empty one
+// before it is passed over, and any after it is one too many.
+bool take_file_name(VarlookOptions& options, const char* name) {
+    if (!options.file_name.empty()) {
+        return false;
     }
-    return !options.force;
+    options.file_name = name;
+    return true;
 }
 
-// Rejected names and folders print their message and the run goes on.
-CommandLine parse_command_line(int argc, char** argv, VarlookOptions& options, std::FILE* out) {
-    if (argc < 2) {
-        return CommandLine::Bad;
+// A bare --extract is the current folder; "--extract=" names none.
+Verdict take_extract_folder(VarlookOptions& options, const OptionValue& value) {
+    if (value.given && value.text.empty()) {
+        return Verdict::bad("Error: --extract takes a folder, not \"\".");
     }
-    Arguments args(argc, argv);
-    bool have_file = false;
-    while (!args.done()) {
-        const char* argument = args.next();
-        if (args.is_long_option(argument)) {
-            CommandLine asked = take_long_option(split_long_option(argument), options);
-            if (asked != CommandLine::Run) {
-                return asked;
-            }
-            continue;
-        }
-        if (!args.is_switch(argument)) {
-            if (have_file) {
-                return CommandLine::Bad;
-            }
-            if (argument[0] != '\0') {
-                options.file_name = argument;
-                have_file = true;
-            }
-            continue;
-        }
-        char letter = switch_letter(argument);
-        if (letter == 'X') {
-            options.fix_checksum = true;
-            continue;
-        }
-        if (letter == '?') {
-            return CommandLine::Help;
-        }
-        switch (take_naming_switch(letter, args, options.naming, out)) {
-            case NamingSwitch::Taken:
-                break;
-            case NamingSwitch::NotNaming:
-            case NamingSwitch::MissingValue:
-                return CommandLine::Bad;
-        }
+    options.extract = std::string(value.text);
+    return {};
+}
+
+constexpr auto kOwnOptions = std::to_array<Option<VarlookOptions>>({
+    {flag_switch('X', "correct the checksum if it is in error"),
+     turn_on<&VarlookOptions::fix_checksum>},
+    member_row<VarlookOptions>(),
+    {flag_option("list", "list the variables of a group file, one a line"),
+     turn_on<&VarlookOptions::list>},
+    {optional_text_option("extract", "folder",
+                          "write each variable of a group file as a file of its own"),
+     take_extract_folder},
+    {flag_option("force", "let --extract replace files that are there"),
+     turn_on<&VarlookOptions::force>},
+});
+constexpr auto kOptions = join_rows(naming_switches<VarlookOptions>(), kOwnOptions);
+
+Verdict check_together(const VarlookOptions& options);
+
+constexpr CommandLineTable<VarlookOptions> kCommandLine{
+    .help = {.name = kProgramName,
+             .version = kVersion,
+             .usage = kUsage,
+             .formats =
+                 "Reads:  TI-89, TI-92 and TI-92 Plus variable files (.89?, .92?, .9x?) and\n"
+                 "        group files of every calculator (.89g, .9xg, .83g, .86g ...)\n"
+                 "Writes: the same file, in place (/N /F /C /A /L /U /X); with --extract\n"
+                 "        one variable file for each variable of a group\n"},
+    .rules = {.usage_without_arguments = true, .standard_stream = false},
+    .options = kOptions,
+    .take_file_name = take_file_name,
+    .check = check_together,
+};
+
+// --list and --extract read the whole file and change nothing: they take no
+// member and no change; --force only serves --extract.
+Verdict check_together(const VarlookOptions& options) {
+    if (options.list && options.extract) {
+        return Verdict::bad("Error: --list and --extract cannot be used together.");
     }
-    return fits_together(options) ? CommandLine::Run : CommandLine::Bad;
+    if ((options.list || options.extract) && (options.member || asks_for_change(options))) {
+        return Verdict::bad("Error: --list and --extract take no --member and change nothing.");
+    }
+    if (options.force && !options.extract) {
+        return Verdict::bad("Error: --force goes with --extract.");
+    }
+    return {};
 }
 
 // A variable file names model 89 or 92 in its signature, or carries format
@@ -333,14 +324,18 @@ bool run(const VarlookOptions& options, Runtime& rt) {
 
 int varlook_main(int argc, char** argv, Runtime& rt) {
     VarlookOptions options;
-    std::string usage = std::string(kUsageHead) + kNamingUsageLines + kUsageTail;
+    // Varlook prints its messages where it prints its report.
+    ParsedCommandLine parsed = parse_command_line(argc, argv, kCommandLine, options);
     if (std::optional<int> status =
-            answer_command_line(parse_command_line(argc, argv, options, rt.out), rt.out,
-                                kProgramName, kVersion, usage.c_str())) {
+            answer_command_line(parsed, syntax_of(kCommandLine), rt.out, rt.out)) {
         return *status;
     }
     bool sound = run(options, rt);
-    return sound && !options.naming.rejected ? 0 : 1;
+    return sound && parsed.refusals.empty() ? 0 : 1;
+}
+
+CommandLineSyntax varlook_command_line() {
+    return syntax_of(kCommandLine);
 }
 
 }  // namespace varkit

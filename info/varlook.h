@@ -3,9 +3,13 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "varfile/command_line.h"
 
 namespace varkit {
 
 int varlook_main(int argc, char** argv, Runtime& rt);
+
+// The switches and long options the program reads, as --help lists them.
+CommandLineSyntax varlook_command_line();
 
 }  // namespace varkit

@@ -62,14 +62,10 @@ ClipDibResult clip_dib_to_file(const std::string& path, ClipDibCreateFailure on_
     return save_clipboard_dib(path, on_create_failure, &own, rt);
 }
 
-std::optional<std::vector<std::uint8_t>> clip_dib_bmp_bytes(const DeviceBitmap& own, Runtime& rt) {
-    if (!read_clipboard_dib(rt)) {
-        return std::nullopt;
-    }
-    std::vector<std::uint8_t> dib = synthesize_dib(own);
-    auto header = bmp_file_header(dib);
-    std::vector<std::uint8_t> file(header.begin(), header.end());
-    file.insert(file.end(), dib.begin(), dib.end());
+std::vector<std::uint8_t> bmp_file_of(const DeviceBitmap& own) {
+    std::vector<std::uint8_t> file = synthesize_dib(own);
+    auto header = bmp_file_header(file);
+    file.insert(file.begin(), header.begin(), header.end());
     return file;
 }
 

@@ -41,9 +41,8 @@ ClipDibResult clip_dib_to_file(const std::string& path, ClipDibCreateFailure on_
 ClipDibResult clip_dib_to_file(const std::string& path, ClipDibCreateFailure on_create_failure,
                                const DeviceBitmap& own, Runtime& rt);
 
-// The BMP file's bytes of `own` after the same clipboard read, for a caller
-// that delivers them elsewhere (to standard output); nothing, after the
-// message, when the clipboard cannot be opened or holds no bitmap.
-std::optional<std::vector<std::uint8_t>> clip_dib_bmp_bytes(const DeviceBitmap& own, Runtime& rt);
+// The BMP file the writer saves for `own`, made without the clipboard: for a
+// run that leaves the clipboard alone or sends the file elsewhere.
+std::vector<std::uint8_t> bmp_file_of(const DeviceBitmap& own);
 
 }  // namespace varkit

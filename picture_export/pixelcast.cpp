@@ -17,7 +17,7 @@
 namespace varkit {
 namespace {
 
-const char kUsage[] =
+constexpr std::string_view kUsage[] = {
     "Copies a TI[81,82,83,85,86,89,92,92+] picture file to the clipboard and\n"
     "optionally to a bitmap file.\n"
     "\n"
@@ -29,7 +29,7 @@ const char kUsage[] =
     "  /F     Change console image foreground character.\n"
     "  /B     Change console image background character.\n"
     "\n"
-    "\n";
+    "\n"};
 
 // /SF shows the full width of the calculators' largest screen.
 constexpr long kFullWidthLimit = 240;
@@ -45,8 +45,10 @@ struct Settings {
     bool save_bmp = false;
     bool show = false;
     ConsoleStyle style;
+    bool utf8 = false;                      // the console's characters are UTF-8
     std::optional<ImageFileFormat> format;  // --format; else the name's extension
-    std::optional<std::string> member;      // --member=NAME
+    bool no_clipboard = false;
+    std::optional<std::string> member;  // --member=NAME
 };
 
 std::string lower_case(std::string_view text) {
@@ -88,6 +90,11 @@ bool to_standard_output(const Settings& settings) {
     return settings.save_bmp && settings.bmp_path == kStandardStream;
 }
 
+// A picture sent into a pipe is not also put on the clipboard.
+bool uses_clipboard(const Settings& settings) {
+    return !settings.no_clipboard && !to_standard_output(settings);
+}
+
 // The digits that start `text` as a column limit, held below any overflow.
 long column_limit_from(const char* text) {
     long limit = 0;
@@ -98,19 +105,22 @@ long column_limit_from(const char* text) {
 }
 
 // /S, /S<digits>, /SF; anything else after the S shows with the limit as it was.
-void take_show_switch(const char* rest, Settings& settings) {
+// The text after the letter ends the argument, so it ends in a NUL.
+Verdict take_show_switch(Settings& settings, const OptionValue& value) {
+    const char* rest = value.text.data();
     settings.show = true;
     if (std::isdigit(static_cast<unsigned char>(rest[0]))) {
         settings.style.column_limit = column_limit_from(rest);
     } else if (std::toupper(static_cast<unsigned char>(rest[0])) == 'F') {
         settings.style.column_limit = kFullWidthLimit;
     }
+    return {};
 }
 
 // The first non-empty name is the picture, the next turns on the BMP file.
 // An empty name met before the picture turns on saving with no BMP name, so
 // the names after it still take their places.
-bool take_file_name(const char* name, Settings& settings) {
+bool take_file_name(Settings& settings, const char* name) {
     if (settings.picture_path.empty() && name[0] != '\0') {
         settings.picture_path = name;
     } else if (settings.bmp_path.empty()) {
@@ -122,54 +132,45 @@ bool take_file_name(const char* name, Settings& settings) {
     return true;
 }
 
-CommandLine parse_command_line(int argc, char** argv, Settings& settings, bool utf8) {
-    settings.style.on = cp437_glyph(kFullBlock, utf8);
-    settings.style.off = cp437_glyph(' ', utf8);
-    Arguments args(argc, argv);
-    while (!args.done()) {
-        const char* argument = args.next();
-        if (args.is_long_option(argument)) {
-            LongOption option = split_long_option(argument);
-            if (std::optional<CommandLine> taken = member_option(option, settings.member)) {
-                if (*taken != CommandLine::Run) {
-                    return *taken;
-                }
-                continue;
-            }
-            if (option.name == "format" && option.value) {
-                settings.format = format_named(*option.value);
-                if (!settings.format) {
-                    return CommandLine::Bad;
-                }
-                continue;
-            }
-            return common_long_option(option);
-        }
-        if (!args.is_switch(argument) || argument == kStandardStream) {
-            if (!take_file_name(argument, settings)) {
-                return CommandLine::Bad;
-            }
-            continue;
-        }
-        const char* rest = argument[1] == '\0' ? argument + 1 : argument + 2;
-        switch (switch_letter(argument)) {
-            case 'S':
-                take_show_switch(rest, settings);
-                break;
-            case 'F':
-                settings.style.on = glyph_from_switch(rest, utf8);
-                break;
-            case 'B':
-                settings.style.off = glyph_from_switch(rest, utf8);
-                break;
-            case '?':
-                return CommandLine::Help;
-            default:
-                return CommandLine::Bad;
-        }
-    }
-    return CommandLine::Run;
-}
+using Value = const OptionValue&;
+
+constexpr auto kOptions = std::to_array<Option<Settings>>({
+    {value_switch('S', Takes::RestOfSwitch, "[#|F]",
+                  "draw the picture on the console, # columns (79; F: 240)"),
+     take_show_switch},
+    {value_switch('F', Takes::RestOfSwitch, "x",
+                  "draw the pixels that are on with x (a full block)"),
+     [](Settings& settings, Value value) {
+         settings.style.on = glyph_from_switch(value.text.data(), settings.utf8);
+         return Verdict{};
+     }},
+    {value_switch('B', Takes::RestOfSwitch, "x", "draw the pixels that are off with x (a space)"),
+     [](Settings& settings, Value value) {
+         settings.style.off = glyph_from_switch(value.text.data(), settings.utf8);
+         return Verdict{};
+     }},
+    {choice_option("format", "png|pbm|bmp", "the image file's format, whatever its name"),
+     [](Settings& settings, Value value) {
+         settings.format = format_named(value.text);
+         return Verdict{};
+     }},
+    {flag_option("no-clipboard", "leave the clipboard as it is (so does the output -)"),
+     turn_on<&Settings::no_clipboard>},
+    member_row<Settings>(),
+});
+
+constexpr CommandLineTable<Settings> kCommandLine{
+    .help = {.name = "Pixelcast",
+             .version = "v1.0",
+             .usage = kUsage,
+             .formats = "Reads:  pictures of the TI-81 to TI-92 Plus (.8?i, .89i .92i .9xi), also\n"
+                        "        inside group files (--member)\n"
+                        "Writes: BMP, PNG and PBM images: the clipboard, a file, a pipe (-)\n"},
+    .rules = {.usage_without_arguments = false, .standard_stream = true},
+    .options = kOptions,
+    .take_file_name = take_file_name,
+    .check = nullptr,
+};
 
 // Places the picture on the clipboard as a device bitmap (CF_BITMAP).
 bool copy_to_clipboard(const DeviceBitmap& description, Runtime& rt) {
@@ -230,8 +231,9 @@ bool deliver_image(const std::string& path, const std::vector<std::uint8_t>& byt
     return true;
 }
 
-// PNG and PBM files are made from the picture's own rows; a BMP file, as
-// always, from the clipboard's form of the bitmap.
+// PNG and PBM files are made from the picture's own rows; a BMP file from the
+// clipboard's form of the bitmap, read back as always when the run uses the
+// clipboard.
 bool save_image_file(const Settings& settings, const CalculatorPicture& picture,
                      const DeviceBitmap& bitmap, Runtime& rt) {
     switch (output_format(settings)) {
@@ -248,11 +250,10 @@ bool save_image_file(const Settings& settings, const CalculatorPicture& picture,
         case ImageFileFormat::Bmp:
             break;
     }
-    if (settings.bmp_path != kStandardStream) {
+    if (uses_clipboard(settings)) {
         return save_bmp_file(settings.bmp_path, bitmap, rt);
     }
-    std::optional<std::vector<std::uint8_t>> bmp = clip_dib_bmp_bytes(bitmap, rt);
-    return bmp && deliver_image(settings.bmp_path, *bmp, rt);
+    return deliver_image(settings.bmp_path, bmp_file_of(bitmap), rt);
 }
 
 // Standard output can carry the image or the console picture, not both, and
@@ -276,11 +277,13 @@ bool standard_output_free(const Settings& settings, Runtime& rt) {
 }  // namespace
 
 int pixelcast_main(int argc, char** argv, Runtime& rt) {
-    const bool utf8 = console_uses_utf8();
     Settings settings;
+    settings.utf8 = console_uses_utf8();
+    settings.style.on = cp437_glyph(kFullBlock, settings.utf8);
+    settings.style.off = cp437_glyph(' ', settings.utf8);
     if (std::optional<int> status =
-            answer_command_line(parse_command_line(argc, argv, settings, utf8), rt.out,
-                                "Pixelcast", "v1.0", kUsage)) {
+            answer_command_line(parse_command_line(argc, argv, kCommandLine, settings),
+                                syntax_of(kCommandLine), rt.out, rt.err)) {
         return *status;
     }
 
@@ -301,11 +304,15 @@ int pixelcast_main(int argc, char** argv, Runtime& rt) {
     }
 
     DeviceBitmap bitmap = device_bitmap_of(vf_picture_bitmap_bits(picture.size, picture.rows));
-    bool succeeded = copy_to_clipboard(bitmap, rt);
+    bool succeeded = !uses_clipboard(settings) || copy_to_clipboard(bitmap, rt);
     if (settings.save_bmp) {
         succeeded = save_image_file(settings, picture, bitmap, rt) && succeeded;
     }
     return succeeded ? 0 : 1;
+}
+
+CommandLineSyntax pixelcast_command_line() {
+    return syntax_of(kCommandLine);
 }
 
 }  // namespace varkit

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -17,11 +16,12 @@
 namespace varkit {
 namespace {
 
-const char kUsageHead[] =
+constexpr std::string_view kUsageHead =
     "Copies a bitmap from the clipboard or a BMP file to a TI[89,92,92+] file.\n"
     "\n"
     "%s TIfile  [BMPfile] [/N name] [/F folder] [/C \"quoted text\"]\n"
     "\n";
+constexpr std::string_view kUsage[] = {kUsageHead, kNamingUsageLines, "\n\n"};
 
 // The largest input read into memory: a 32-bit BMP of the largest image
 // the readers take.
@@ -34,6 +34,7 @@ constexpr std::string_view kStandardStream = "-";
 
 struct Settings {
     std::string ti_path;
+    bool ti_path_given = false;
     std::string bmp_path;
     bool from_file = false;
     NamingOptions naming;
@@ -41,67 +42,50 @@ struct Settings {
     bool fit = false;
 };
 
-// --threshold=N (0 to 255), --dither and --fit.
-bool take_long_option(const LongOption& option, Settings& settings) {
-    if (option.name == "threshold" && option.value) {
-        const char* first = option.value->data();
-        const char* last = first + option.value->size();
-        unsigned threshold = 0;
-        auto [end, error] = std::from_chars(first, last, threshold);
-        if (error != std::errc() || end != last || first == last || threshold > 255) {
-            return false;
-        }
-        settings.reduction.threshold = threshold;
-        return true;
-    }
-    if (option.value) {
-        return false;
-    }
-    if (option.name == "dither") {
-        settings.reduction.dither = true;
-    } else if (option.name == "fit") {
-        settings.fit = true;
+// The first name is the picture file to write, the second the image to read.
+bool take_file_name(Settings& settings, const char* name) {
+    if (!settings.ti_path_given) {
+        settings.ti_path = name;
+        settings.ti_path_given = true;
+    } else if (!settings.from_file) {
+        settings.bmp_path = name;
+        settings.from_file = true;
     } else {
         return false;
     }
     return true;
 }
 
-CommandLine parse_command_line(int argc, char** argv, Settings& settings, std::FILE* err) {
-    Arguments args(argc, argv);
-    int file_names = 0;
-    while (!args.done()) {
-        const char* argument = args.next();
-        if (args.is_long_option(argument)) {
-            LongOption option = split_long_option(argument);
-            if (take_long_option(option, settings)) {
-                continue;
-            }
-            return common_long_option(option);
-        }
-        if (!args.is_switch(argument) || argument == kStandardStream) {
-            if (++file_names == 1) {
-                settings.ti_path = argument;
-            } else if (file_names == 2) {
-                settings.bmp_path = argument;
-                settings.from_file = true;
-            } else {
-                return CommandLine::Bad;
-            }
-            continue;
-        }
-        char letter = switch_letter(argument);
-        switch (take_naming_switch(letter, args, settings.naming, err)) {
-            case NamingSwitch::Taken:
-                break;
-            case NamingSwitch::MissingValue:
-                return CommandLine::Bad;
-            case NamingSwitch::NotNaming:
-                return letter == '?' ? CommandLine::Help : CommandLine::Bad;
-        }
-    }
-    return CommandLine::Run;
-}
+using Value = const OptionValue&;
+
+constexpr auto kOwnOptions = std::to_array<Option<Settings>>({
+    {number_option("threshold", "N", 0, 255, "pixels darker than N are on (default 128)"),
+     [](Settings& settings, Value value) {
+         settings.reduction.threshold = static_cast<unsigned>(value.number);
+         return Verdict{};
+     }},
+    {flag_option("dither", "dither grey and colour (Floyd-Steinberg)"),
+     [](Settings& settings, Value) {
+         settings.reduction.dither = true;
+         return Verdict{};
+     }},
+    {flag_option("fit", "scale a larger image down to fit the picture"), turn_on<&Settings::fit>},
+});
+constexpr auto kOptions = join_rows(naming_switches<Settings>(), kOwnOptions);
+
+constexpr CommandLineTable<Settings> kCommandLine{
+    .help = {.name = "Pixelpress",
+             .version = "v1.0",
+             .usage = kUsage,
+             .formats =
+                 "Reads:  BMP, PNG, PBM, PGM and PPM images: a file, a pipe (-), the clipboard\n"
+                 "Writes: pictures of the TI-89, TI-92, TI-92 Plus (.89i .92i .9xi) and\n"
+                 "        TI-83 Plus (.8xi)\n"},
+    .rules = {.usage_without_arguments = false, .standard_stream = true},
+    .options = kOptions,
+    .take_file_name = take_file_name,
+    .check = nullptr,
+};
 
 VarHeader picture_header(const char* signature, std::size_t row_bytes_total,
                          const Settings& settings, const char* input_name) {
@@ -244,9 +228,9 @@ bool write_output(std::FILE* file, const OutputKind& kind, const Dimensions& siz
 }
 
 // The whole course from the image's bytes: decode, check, reduce, write.
-// `source` names the image in messages.
+// `source` names the image in messages; `refused` is set when a name is.
 int import_image(const std::vector<std::uint8_t>& bytes, const char* source, const char* input_name,
-                 Settings& settings, Runtime& rt) {
+                 Settings& settings, bool& refused, Runtime& rt) {
     const OutputKind kind = output_kind(settings.ti_path);
     DecodedImage decoded = decode_image(bytes);
     if (!check_image(decoded, source, kind, settings, rt.err)) {
@@ -271,8 +255,7 @@ int import_image(const std::vector<std::uint8_t>& bytes, const char* source, con
         std::fprintf(rt.err, "Error: Can't open file \"%s\".\n", ti_path);
         return 1;
     }
-    if (!write_output(output.stream(), kind, size, rows, settings, input_name,
-                      settings.naming.rejected, rt.err) ||
+    if (!write_output(output.stream(), kind, size, rows, settings, input_name, refused, rt.err) ||
         !output.commit()) {
         std::fprintf(rt.err, "Error: Can't write file \"%s\".\n", ti_path);
         return 1;
@@ -316,10 +299,9 @@ bool read_image_bytes(const Settings& settings, const char* source,
 
 int pixelpress_main(int argc, char** argv, Runtime& rt) {
     Settings settings;
-    std::string usage = std::string(kUsageHead) + kNamingUsageLines + "\n\n";
+    ParsedCommandLine parsed = parse_command_line(argc, argv, kCommandLine, settings);
     if (std::optional<int> status =
-            answer_command_line(parse_command_line(argc, argv, settings, rt.err), rt.out,
-                                "Pixelpress", "v1.0", usage.c_str())) {
+            answer_command_line(parsed, syntax_of(kCommandLine), rt.out, rt.err)) {
         return *status;
     }
 
@@ -335,9 +317,14 @@ int pixelpress_main(int argc, char** argv, Runtime& rt) {
     if (!read_image_bytes(settings, source, bytes, rt)) {
         return 1;
     }
-    int status = import_image(bytes, source, input_name, settings, rt);
     // A refused name or folder was reported with a failure line.
-    return status == 0 && settings.naming.rejected ? 1 : status;
+    bool refused = !parsed.refusals.empty();
+    int status = import_image(bytes, source, input_name, settings, refused, rt);
+    return status == 0 && refused ? 1 : status;
+}
+
+CommandLineSyntax pixelpress_command_line() {
+    return syntax_of(kCommandLine);
 }
 
 }  // namespace varkit

@@ -15,7 +15,7 @@ namespace {
 constexpr char kProgramName[] = "Quillcast";
 constexpr char kVersion[] = "0.2";
 
-constexpr char kUsage[] =
+constexpr std::string_view kUsage[] = {
     "Copies the text from TI[89,92,92+] STR and TEXT files to the clipboard and an\n"
     "optional text file.\n"
     "\n"
@@ -36,7 +36,7 @@ constexpr char kUsage[] =
     "\n"
     "          Another font can be selected by placing its name after the /F switch.\n"
     "          Regardless of any font changes, all characters above ASCII 127 will\n"
-    "          remain in the TI font.\n";
+    "          remain in the TI font.\n"};
 
 // The font number that asks for the font dialog.
 constexpr int kFontFromDialog = -1;
@@ -62,25 +62,24 @@ int leading_number(const char* digits) {
     return static_cast<int>(value);
 }
 
-// "/F3" names a font number, "/F Arial" a font by name (the name is
-// consumed), a lone "/F" asks for the font dialog.
-void take_font_switch(const char* argument, const char* next, bool& consumed_next,
-                      RtfSettings& rtf) {
-    consumed_next = false;
-    if (argument[2] >= '0' && argument[2] <= '9') {
-        rtf.default_font = leading_number(argument + 2);
-    } else if (next != nullptr && next[0] != '\0' && next[0] != '/' && next[0] != '-') {
-        consumed_next = true;
+// "/F3" names a font number, "/F Arial" a font by name, a lone "/F" asks for
+// the font dialog.
+Verdict take_font_switch(QuillcastOptions& options, const OptionValue& value) {
+    RtfSettings& rtf = options.rtf;
+    if (value.separate) {
         rtf.default_font = kExtraFontNumber;
-        rtf.extra_font_entry = rtf_font_entry(next);
+        rtf.extra_font_entry = rtf_font_entry(value.text);
+    } else if (!value.text.empty() && value.text[0] >= '0' && value.text[0] <= '9') {
+        rtf.default_font = leading_number(value.text.data());
     } else {
         rtf.default_font = kFontFromDialog;
     }
+    return {};
 }
 
 // The first file name is the input, the second the output; an empty first
 // one is passed over. A third is a bad command line.
-bool take_file_name(const char* argument, QuillcastOptions& options) {
+bool take_file_name(QuillcastOptions& options, const char* argument) {
     if (options.input_name.empty()) {
         if (argument[0] != '\0') {
             options.input_name = argument;
@@ -96,53 +95,53 @@ bool take_file_name(const char* argument, QuillcastOptions& options) {
     return false;
 }
 
-CommandLine parse_command_line(int argc, char** argv, QuillcastOptions& options) {
-    Arguments args(argc, argv);
-    while (!args.done()) {
-        const char* argument = args.next();
-        if (args.is_long_option(argument)) {
-            LongOption option = split_long_option(argument);
-            if (std::optional<CommandLine> taken = member_option(option, options.member)) {
-                if (*taken != CommandLine::Run) {
-                    return *taken;
-                }
-                continue;
-            }
-            if (option.name == "unicode" && !option.value) {
-                options.rtf.unicode = true;
-                continue;
-            }
-            return common_long_option(option);
-        }
-        if (!args.is_switch(argument)) {
-            if (!take_file_name(argument, options)) {
-                return CommandLine::Bad;
-            }
-            continue;
-        }
-        switch (switch_letter(argument)) {
-            case ':':
-                options.rtf.keep_colons = true;
-                break;
-            case '?':
-                return CommandLine::Help;
-            case 'F': {
-                bool consumed_next = false;
-                take_font_switch(argument, args.peek_value(), consumed_next, options.rtf);
-                if (consumed_next) {
-                    args.take_value();
-                }
-                break;
-            }
-            case 'W':
-                options.interactive = true;
-                break;
-            default:
-                return CommandLine::Bad;
-        }
+// Without the clipboard a document can only go to a file; the save dialog
+// may still name one.
+Verdict check_options(const QuillcastOptions& options) {
+    if (options.rtf.no_clipboard && !options.interactive && !options.output_named) {
+        return Verdict::bad("Error: --no-clipboard needs an RTF file to write.");
     }
-    return CommandLine::Run;
+    return {};
 }
+
+using Value = const OptionValue&;
+
+constexpr auto kOptions = std::to_array<Option<QuillcastOptions>>({
+    {flag_switch(':', "keep the colon at the start of each line"),
+     [](QuillcastOptions& options, Value) {
+         options.rtf.keep_colons = true;
+         return Verdict{};
+     }},
+    {value_switch('F', Takes::NumberOrWord, "font",
+                  "default font 0 to 4, a font by name, or the font dialog"),
+     take_font_switch},
+    {flag_switch('W', "ask for the files and the font through dialogs"),
+     turn_on<&QuillcastOptions::interactive>},
+    {flag_option("unicode", "write characters above 127 as Unicode (Courier New)"),
+     [](QuillcastOptions& options, Value) {
+         options.rtf.unicode = true;
+         return Verdict{};
+     }},
+    {flag_option("no-clipboard", "leave the clipboard as it is (needs an RTF file)"),
+     [](QuillcastOptions& options, Value) {
+         options.rtf.no_clipboard = true;
+         return Verdict{};
+     }},
+    member_row<QuillcastOptions>(),
+});
+
+constexpr CommandLineTable<QuillcastOptions> kCommandLine{
+    .help = {.name = kProgramName,
+             .version = kVersion,
+             .usage = kUsage,
+             .formats = "Reads:  TEXT, STR and lab report variables (.89t .89s .89r, .92?, .9x?),\n"
+                        "        also inside group files (--member)\n"
+                        "Writes: RTF documents: a file or the clipboard\n"},
+    .rules = {.usage_without_arguments = false, .standard_stream = false},
+    .options = kOptions,
+    .take_file_name = take_file_name,
+    .check = check_options,
+};
 
 FileDialog open_dialog(const std::string& input_name) {
     return FileDialog{"TI-89, 92, or 92 Plus file to convert",
@@ -328,11 +327,15 @@ int rtf_copy_file_to_clipboard(const std::string& path, Runtime& rt) {
 
 int quillcast_main(int argc, char** argv, Runtime& rt) {
     QuillcastOptions options;
-    if (std::optional<int> status = answer_command_line(parse_command_line(argc, argv, options),
-                                                        rt.out, kProgramName, kVersion, kUsage)) {
+    if (std::optional<int> status =
+            answer_command_line(parse_command_line(argc, argv, kCommandLine, options),
+                                syntax_of(kCommandLine), rt.out, rt.err)) {
         return *status;
     }
-    if (!choose_files(options, rt.platform)) {
+    // A cancelled dialog ends the run without a word; so does a cancelled
+    // save dialog when the document may not go to the clipboard.
+    if (!choose_files(options, rt.platform) ||
+        (options.rtf.no_clipboard && !options.output_named)) {
         return 0;
     }
     // A member is named as it was asked for: the group is not read yet.
@@ -352,6 +355,10 @@ int quillcast_main(int argc, char** argv, Runtime& rt) {
         rt.platform.open_document(options.output_name);
     }
     return conversion == Conversion::Written ? 0 : 1;
+}
+
+CommandLineSyntax quillcast_command_line() {
+    return syntax_of(kCommandLine);
 }
 
 }  // namespace varkit

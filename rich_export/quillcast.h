@@ -7,10 +7,14 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "varfile/command_line.h"
 
 namespace varkit {
 
 int quillcast_main(int argc, char** argv, Runtime& rt);
+
+// The switches and long options the program reads, as --help lists them.
+CommandLineSyntax quillcast_command_line();
 
 // Places the finished RTF file's text on the clipboard, without emptying it
 // first, and says how that went. 1 on success, 0 on failure.

@@ -2,9 +2,12 @@
 // device bitmap, passes through the clipboard, comes back in its
 // device-independent form by way of the clipboard-to-BMP writer (as this
 // picture's own, whatever another program put on the clipboard meanwhile),
-// and is copied into the document as hexadecimal DIB data.
+// and is copied into the document as hexadecimal DIB data. A run that leaves
+// the clipboard alone makes the same DIB without it.
 #include <array>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "picture_export/clip_dib.h"
 #include "platform/dib.h"
@@ -35,34 +38,35 @@ std::optional<DeviceBitmap> read_picture_bitmap(std::FILE* in) {
     return device_bitmap_of(vf_picture_bitmap_bits(size, rows));
 }
 
+// What is left of a small file, read a block at a time.
+std::vector<std::uint8_t> read_rest(std::FILE* file) {
+    std::vector<std::uint8_t> bytes;
+    std::array<std::uint8_t, 4096> block;
+    for (std::size_t got; (got = std::fread(block.data(), 1, block.size(), file)) > 0;) {
+        bytes.insert(bytes.end(), block.begin(), block.begin() + got);
+    }
+    return bytes;
+}
+
 // The hexadecimal DIB: information header and colour table on one line, then
-// the rest of the file 32 bytes a line. The file is read and the text written
-// a block at a time.
-void write_hex_data(std::FILE* bmp, std::FILE* out) {
-    constexpr std::size_t kBlock = 4096;
-    std::array<std::uint8_t, kBlock> block;
-    // Two digits a byte and at most one line end for every 32 bytes, plus
-    // the line end of the headers.
-    std::array<char, 2 * kBlock + kBlock / kHexBytesPerLine + 2> hex;
-    std::size_t count = 0;  // bytes of the file written so far
-    for (std::size_t got; (got = std::fread(block.data(), 1, block.size(), bmp)) > 0;) {
-        char* next = hex.data();
-        for (std::size_t i = 0; i < got; ++i) {
-            *next++ = kLowerHex[block[i] >> 4];
-            *next++ = kLowerHex[block[i] & 0xF];
-            ++count;
-            if (count == kHeaderAndColoursSize ||
-                (count > kHeaderAndColoursSize &&
-                 (count - kHeaderAndColoursSize) % kHexBytesPerLine == 0)) {
-                *next++ = '\n';
-            }
+// the rows 32 bytes a line.
+void write_hex_data(const std::vector<std::uint8_t>& dib, std::FILE* out) {
+    std::string hex;
+    hex.reserve(2 * dib.size() + dib.size() / kHexBytesPerLine + 2);
+    for (std::size_t count = 1; count <= dib.size(); ++count) {
+        hex += kLowerHex[dib[count - 1] >> 4];
+        hex += kLowerHex[dib[count - 1] & 0xF];
+        if (count == kHeaderAndColoursSize ||
+            (count > kHeaderAndColoursSize &&
+             (count - kHeaderAndColoursSize) % kHexBytesPerLine == 0)) {
+            hex += '\n';
         }
-        std::fwrite(hex.data(), 1, static_cast<std::size_t>(next - hex.data()), out);
     }
-    // A file that ends within the headers still ends their line.
-    if (count < kHeaderAndColoursSize) {
-        std::fputc('\n', out);
+    // A block that ends within the headers still ends their line.
+    if (dib.size() < kHeaderAndColoursSize) {
+        hex += '\n';
     }
+    std::fwrite(hex.data(), 1, hex.size(), out);
 }
 
 }  // namespace
@@ -85,6 +89,39 @@ bool RtfWriter::place_on_clipboard(const DeviceBitmap& bitmap) {
     return true;
 }
 
+// The bitmap's DIB as the clipboard gives it back, by way of the
+// clipboard-to-BMP writer and a BMP file of this picture alone: uniquely named
+// in the temporary folder and removed when this function ends.
+std::optional<std::vector<std::uint8_t>> RtfWriter::dib_through_clipboard(
+    const DeviceBitmap& bitmap) {
+    if (!place_on_clipboard(bitmap)) {
+        return std::nullopt;
+    }
+    ScratchFile bmp_file(".bmp");
+    if (!bmp_file.created()) {
+        report("Error: Can't create a temporary file.\n");
+        run_ended_ = true;
+        return std::nullopt;
+    }
+    ClipDibResult saved =
+        clip_dib_to_file(bmp_file.path(), ClipDibCreateFailure::EndsRun, bitmap, rt_);
+    if (saved != ClipDibResult::Saved) {
+        failure_reported_ = true;  // the writer has said why
+        run_ended_ = saved == ClipDibResult::EndRun;
+        return std::nullopt;
+    }
+    FilePtr bmp = open_existing_file(bmp_file.path().c_str(), false);
+    std::vector<std::uint8_t> file;
+    if (bmp) {
+        file = read_rest(bmp.get());
+    }
+    if (!bmp || std::ferror(bmp.get()) || file.size() < kBmpFileHeaderSize) {
+        report("Error: Unable to read a temporary file.\n");
+        return std::nullopt;
+    }
+    return std::vector<std::uint8_t>(file.begin() + kBmpFileHeaderSize, file.end());
+}
+
 int RtfWriter::rtf_embed_picture(std::FILE* in, std::FILE* out) {
     std::optional<DeviceBitmap> description = read_picture_bitmap(in);
     if (!description) {
@@ -96,29 +133,9 @@ int RtfWriter::rtf_embed_picture(std::FILE* in, std::FILE* out) {
         report("Error: Unable to create bitmap.\n");
         return 0;
     }
-    if (!place_on_clipboard(*bitmap)) {
-        return 0;
-    }
-
-    // The BMP file is an intermediate of this picture alone: uniquely named
-    // in the temporary folder and removed when this function ends.
-    ScratchFile bmp_file(".bmp");
-    if (!bmp_file.created()) {
-        report("Error: Can't create a temporary file.\n");
-        run_ended_ = true;
-        return 0;
-    }
-    ClipDibResult saved =
-        clip_dib_to_file(bmp_file.path(), ClipDibCreateFailure::EndsRun, *bitmap, rt_);
-    if (saved != ClipDibResult::Saved) {
-        failure_reported_ = true;  // the writer has said why
-        run_ended_ = saved == ClipDibResult::EndRun;
-        return 0;
-    }
-    FilePtr bmp = open_existing_file(bmp_file.path().c_str(), false);
-    std::uint8_t file_header[kBmpFileHeaderSize];
-    if (!bmp || std::fread(file_header, sizeof file_header, 1, bmp.get()) != 1) {
-        report("Error: Unable to read a temporary file.\n");
+    std::optional<std::vector<std::uint8_t>> dib =
+        settings_.no_clipboard ? synthesize_dib(*bitmap) : dib_through_clipboard(*bitmap);
+    if (!dib) {
         return 0;
     }
     section_pending_ = true;
@@ -127,12 +144,8 @@ int RtfWriter::rtf_embed_picture(std::FILE* in, std::FILE* out) {
                  "\\wbmwidthbytes%d\\picw%d\\pich%d\\picscalex100\\picscaley100\n",
                  settings_.keep_colons ? "\\~\\~" : "", bitmap->type, bitmap->bits_per_pixel,
                  bitmap->planes, bitmap->row_length, bitmap->width, bitmap->height);
-    write_hex_data(bmp.get(), out);
+    write_hex_data(*dib, out);
     std::fputc('}', out);
-    if (std::ferror(bmp.get())) {
-        report("Error: Unable to read a temporary file.\n");
-        return 0;
-    }
     return 1;
 }
 

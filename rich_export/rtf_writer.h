@@ -21,6 +21,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform/platform.h"
 #include "varfile/container.h"
@@ -39,6 +40,8 @@ struct RtfSettings {
     // are written as RTF Unicode escapes in Courier New, so the document
     // reads right without the calculator font.
     bool unicode = false;
+    // Pictures go into the document without passing through the clipboard.
+    bool no_clipboard = false;
 };
 
 // The font number the extra font table entry carries.
@@ -112,8 +115,9 @@ class RtfWriter {
 
     // Writes the picture whose first data byte (its rows word) is at the input
     // position as an RTF picture group in a section of its own. The bitmap
-    // travels through the clipboard, which keeps it afterwards. 1 if the
-    // picture group was written, else 0.
+    // travels through the clipboard, which keeps it afterwards, unless the
+    // settings leave the clipboard alone. 1 if the picture group was written,
+    // else 0.
     int rtf_embed_picture(std::FILE* in, std::FILE* out);
 
     // True once a failure has ended the program's run: the document is
@@ -162,6 +166,7 @@ class RtfWriter {
     void write_reference(std::FILE* in, std::FILE* out);
     bool embed_reference(const RtfReference& reference, std::FILE* in, std::FILE* out);
     bool place_on_clipboard(const DeviceBitmap& bitmap);
+    std::optional<std::vector<std::uint8_t>> dib_through_clipboard(const DeviceBitmap& bitmap);
 
     RtfSettings settings_;
     Runtime& rt_;

@@ -9,15 +9,14 @@
 namespace varkit {
 namespace {
 
-constexpr char kVersion[] = "v1.1";
-constexpr char kUsage[] =
+constexpr std::string_view kUsage[] = {
     "Copies the text from TI[89,92,92+] STR and TEXT files to the clipboard and an\n"
     "optional text file.\n"
     "\n"
     "%s  \"TI file\" [\"text file\"] [/S]\n"
     "\n"
     "  /S     Show the text in the console.\n"
-    "\n";
+    "\n"};
 
 // How the plain text is spelt where it goes: the calculator's own bytes,
 // UTF-8 through the character table, or the one-way ASCII approximation.
@@ -30,25 +29,55 @@ struct Options {
     // --utf8 and --ascii: the text file's spelling; --ascii also spells the
     // clipboard text and the console text.
     Spelling file_spelling = Spelling::Bytes;
+    bool no_clipboard = false;
     std::optional<std::string> member;  // --member=NAME
 };
 
-// --utf8 and --ascii, without a value, at most one of them; --member=NAME.
-CommandLine take_long_option(const LongOption& option, Options& options) {
-    if (std::optional<CommandLine> taken = member_option(option, options.member)) {
-        return *taken;
-    }
-    bool utf8 = option.name == "utf8";
-    if ((!utf8 && option.name != "ascii") || option.value) {
-        return common_long_option(option);
-    }
-    Spelling wanted = utf8 ? Spelling::Utf8 : Spelling::Ascii;
+// --utf8 or --ascii: one spelling, however often it is asked for.
+Verdict take_spelling(Options& options, Spelling wanted) {
     if (options.file_spelling != Spelling::Bytes && options.file_spelling != wanted) {
-        return CommandLine::Bad;
+        return Verdict::bad("Error: --utf8 and --ascii cannot be used together.");
     }
     options.file_spelling = wanted;
-    return CommandLine::Run;
+    return {};
 }
+
+// The first non-empty name is the variable file, the next the text file.
+bool take_file_name(Options& options, const char* name) {
+    if (options.variable_file.empty()) {
+        options.variable_file = name;
+    } else if (!options.text_file) {
+        options.text_file = name;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+using Value = const OptionValue&;
+
+constexpr auto kOptions = std::to_array<Option<Options>>({
+    {flag_switch('S', "show the text on standard output"), turn_on<&Options::show>},
+    {flag_option("utf8", "write the text file in UTF-8 through the character table"),
+     [](Options& options, Value) { return take_spelling(options, Spelling::Utf8); }},
+    {flag_option("ascii", "write ASCII stand-ins (5->x, pi) everywhere"),
+     [](Options& options, Value) { return take_spelling(options, Spelling::Ascii); }},
+    {flag_option("no-clipboard", "leave the clipboard as it is"), turn_on<&Options::no_clipboard>},
+    member_row<Options>(),
+});
+
+constexpr CommandLineTable<Options> kCommandLine{
+    .help = {.name = "Plaincast",
+             .version = "v1.1",
+             .usage = kUsage,
+             .formats = "Reads:  TEXT and STR variables (.89t .92t .9xt, .89s .92s .9xs), also\n"
+                        "        inside group files (--member)\n"
+                        "Writes: plain text to the clipboard, a text file and the console (/S)\n"},
+    .rules = {.usage_without_arguments = true, .standard_stream = false},
+    .options = kOptions,
+    .take_file_name = take_file_name,
+    .check = nullptr,
+};
 
 std::string spelt(const std::string& plain, Spelling spelling) {
     switch (spelling) {
@@ -71,47 +100,15 @@ Spelling console_spelling(const Options& options) {
     return console_uses_utf8() ? Spelling::Utf8 : Spelling::Bytes;
 }
 
-CommandLine parse_command_line(int argc, char** argv, Options& options) {
-    if (argc < 2) {
-        return CommandLine::Bad;
-    }
-    bool have_variable_file = false;
-    Arguments args(argc, argv);
-    while (!args.done()) {
-        const char* argument = args.next();
-        if (args.is_long_option(argument)) {
-            CommandLine asked = take_long_option(split_long_option(argument), options);
-            if (asked != CommandLine::Run) {
-                return asked;
-            }
-            continue;
-        }
-        if (args.is_switch(argument)) {
-            char letter = switch_letter(argument);
-            if (letter == 'S') {
-                options.show = true;
-            } else {
-                return letter == '?' ? CommandLine::Help : CommandLine::Bad;
-            }
-        } else if (!have_variable_file) {
-            // An empty argument does not take the variable file's place.
-            if (argument[0] != '\0') {
-                options.variable_file = argument;
-                have_variable_file = true;
-            }
-        } else if (!options.text_file) {
-            options.text_file = argument;
-        } else {
-            return CommandLine::Bad;
-        }
-    }
-    return CommandLine::Run;
-}
-
 // TI-89, TI-92 and TI-92 Plus files: model number 89 or 92, format word 1.
 bool is_supported_calculator(std::FILE* file) {
     unsigned model = vf_model_number(vf_calculator_code(file));
     return (model == 89 || model == 92) && vf_format_word(file) == 1;
+}
+
+void show_text(const std::string& shown, std::FILE* out) {
+    std::fwrite(shown.data(), 1, shown.size(), out);
+    std::fputc('\n', out);
 }
 
 // Open, empty, set, close; each failure prints its line and ends the
@@ -129,8 +126,7 @@ bool copy_to_clipboard(const std::string& plain, const std::string& shown, bool 
         std::fputs("Error: Unable to set clipboard data.\n", rt.err);
     } else {
         if (show) {
-            std::fwrite(shown.data(), 1, shown.size(), rt.out);
-            std::fputc('\n', rt.out);
+            show_text(shown, rt.out);
         }
         std::fputs("Text copied to clipboard.\n", rt.err);
         copied = true;
@@ -166,8 +162,13 @@ bool export_text(TextLayout layout, const VariableInput& input, const Options& o
     std::string plain = plain_text_from_variable(layout, text);
     Spelling clipboard_spelling =
         options.file_spelling == Spelling::Ascii ? Spelling::Ascii : Spelling::Bytes;
-    bool copied = copy_to_clipboard(spelt(plain, clipboard_spelling),
-                                    spelt(plain, console_spelling(options)), options.show, rt);
+    const std::string shown = spelt(plain, console_spelling(options));
+    bool copied = true;
+    if (!options.no_clipboard) {
+        copied = copy_to_clipboard(spelt(plain, clipboard_spelling), shown, options.show, rt);
+    } else if (options.show) {
+        show_text(shown, rt.out);
+    }
     bool written = !options.text_file ||
                    write_text_file(spelt(plain, options.file_spelling), *options.text_file, rt);
     return copied && written;
@@ -177,8 +178,9 @@ bool export_text(TextLayout layout, const VariableInput& input, const Options& o
 
 int plaincast_main(int argc, char** argv, Runtime& rt) {
     Options options;
-    if (std::optional<int> status = answer_command_line(parse_command_line(argc, argv, options),
-                                                        rt.out, "Plaincast", kVersion, kUsage)) {
+    if (std::optional<int> status =
+            answer_command_line(parse_command_line(argc, argv, kCommandLine, options),
+                                syntax_of(kCommandLine), rt.out, rt.err)) {
         return *status;
     }
 
@@ -209,6 +211,10 @@ int plaincast_main(int argc, char** argv, Runtime& rt) {
     }
     std::fputc('\n', rt.out);
     return exported ? 0 : 1;
+}
+
+CommandLineSyntax plaincast_command_line() {
+    return syntax_of(kCommandLine);
 }
 
 }  // namespace varkit

@@ -13,13 +13,13 @@
 namespace varkit {
 namespace {
 
-constexpr char kVersion[] = "v1.2";
-constexpr char kUsageHead[] =
+constexpr std::string_view kUsageHead =
     "Copies the text from the clipboard or a text file to a TI[89,92,92+] STR or\n"
     "TEXT file.\n"
     "\n"
     "%s  \"TI file\" [\"text file\"] [/N name] [/F folder] [/C \"quoted text\"]\n"
     "\n";
+constexpr std::string_view kUsage[] = {kUsageHead, kNamingUsageLines, "\n"};
 
 // Every byte of the plain text gives at least one byte of the variable's text
 // per four (an escape is the densest), so text beyond this many bytes can
@@ -35,38 +35,34 @@ struct Options {
     bool utf8_file = false;
 };
 
-CommandLine parse_command_line(int argc, char** argv, Options& options, std::FILE* messages) {
-    Arguments args(argc, argv);
-    while (!args.done()) {
-        const char* argument = args.next();
-        if (args.is_long_option(argument)) {
-            LongOption option = split_long_option(argument);
-            if (option.name == "utf8" && !option.value) {
-                options.utf8_file = true;
-                continue;
-            }
-            return common_long_option(option);
-        }
-        if (args.is_switch(argument)) {
-            char letter = switch_letter(argument);
-            switch (take_naming_switch(letter, args, options.naming, messages)) {
-                case NamingSwitch::Taken:
-                    continue;
-                case NamingSwitch::MissingValue:
-                    return CommandLine::Bad;
-                case NamingSwitch::NotNaming:
-                    return letter == '?' ? CommandLine::Help : CommandLine::Bad;
-            }
-        } else if (!options.output_file) {
-            options.output_file = argument;
-        } else if (!options.text_file) {
-            options.text_file = argument;
-        } else {
-            return CommandLine::Bad;
-        }
+// The first name is the output file, the second the text file.
+bool take_file_name(Options& options, const char* name) {
+    if (!options.output_file) {
+        options.output_file = name;
+    } else if (!options.text_file) {
+        options.text_file = name;
+    } else {
+        return false;
     }
-    return CommandLine::Run;
+    return true;
 }
+
+constexpr auto kOwnOptions = std::to_array<Option<Options>>({
+    {flag_option("utf8", "read the text file as UTF-8"), turn_on<&Options::utf8_file>},
+});
+constexpr auto kOptions = join_rows(naming_switches<Options>(), kOwnOptions);
+
+constexpr CommandLineTable<Options> kCommandLine{
+    .help = {.name = "Plainpress",
+             .version = "v1.2",
+             .usage = kUsage,
+             .formats = "Reads:  plain text from a text file or the clipboard\n"
+                        "Writes: TEXT (.89t .92t .9xt) and STR (.89s .92s .9xs) variables\n"},
+    .rules = {.usage_without_arguments = false, .standard_stream = false},
+    .options = kOptions,
+    .take_file_name = take_file_name,
+    .check = nullptr,
+};
 
 // The last character of the output name, in either case: t TEXT, s STR.
 std::optional<TextLayout> layout_for(std::string_view output_path) {
@@ -223,10 +219,9 @@ bool build_variable_file(std::FILE* text_file, const Options& options, Runtime& 
 
 int plainpress_main(int argc, char** argv, Runtime& rt) {
     Options options;
-    std::string usage = std::string(kUsageHead) + kNamingUsageLines + "\n";
+    ParsedCommandLine parsed = parse_command_line(argc, argv, kCommandLine, options);
     if (std::optional<int> status =
-            answer_command_line(parse_command_line(argc, argv, options, rt.err), rt.out,
-                                "Plainpress", kVersion, usage.c_str())) {
+            answer_command_line(parsed, syntax_of(kCommandLine), rt.out, rt.err)) {
         return *status;
     }
     // Without any argument the run goes on with an empty output name, which
@@ -237,7 +232,7 @@ int plainpress_main(int argc, char** argv, Runtime& rt) {
 
     // A refused name or folder, or a text file that cannot be opened, is
     // reported and the run goes on; the status still tells of it.
-    bool failed = options.naming.rejected;
+    bool failed = !parsed.refusals.empty();
     FilePtr text_file;
     if (options.text_file) {
         text_file = open_existing_file(options.text_file->c_str(), false);
@@ -252,6 +247,10 @@ int plainpress_main(int argc, char** argv, Runtime& rt) {
     }
     std::fputs("Done!\n", rt.err);
     return failed ? 1 : 0;
+}
+
+CommandLineSyntax plainpress_command_line() {
+    return syntax_of(kCommandLine);
 }
 
 }  // namespace varkit

@@ -28,18 +28,6 @@ std::string member_names(const std::vector<const GroupMember*>& members) {
 
 }  // namespace
 
-std::optional<CommandLine> member_option(const LongOption& option,
-                                         std::optional<std::string>& member) {
-    if (option.name != "member") {
-        return std::nullopt;
-    }
-    if (!option.value || option.value->empty()) {
-        return CommandLine::Bad;
-    }
-    member = std::string(*option.value);
-    return CommandLine::Run;
-}
-
 bool input_opened(InputStatus status, const std::string& path, const std::string& refusal,
                   const InputMessages& messages, std::FILE* out) {
     switch (status) {

@@ -15,10 +15,20 @@
 
 namespace varkit {
 
-// --member=NAME. Nothing when `option` is another option; Bad for a missing
-// or empty NAME.
-std::optional<CommandLine> member_option(const LongOption& option,
-                                         std::optional<std::string>& member);
+// The --member=NAME row of a program's table; the record keeps the name in
+// its `member`.
+template <class Record>
+constexpr Option<Record> member_row() {
+    return {
+        text_option("member", "name", "work on the variable name (folder/name) of a group file"),
+        [](Record& record, const OptionValue& value) {
+            if (value.text.empty()) {
+                return Verdict::bad("Error: --member takes a variable's name, not \"\".");
+            }
+            record.member = std::string(value.text);
+            return Verdict{};
+        }};
+}
 
 enum class InputStatus {
     Opened,

@@ -7,13 +7,6 @@
 
 namespace varkit {
 
-const char kNamingUsageLines[] =
-    "  /N     New file name. This is the file name used in the calculator.\n"
-    "          Maximum size= 8 characters.\n"
-    "  /F     New folder name. Maximum size= 8 characters.\n"
-    "  /C     New comment. If the comment is more than one word it must be enclosed\n"
-    "          in quotes. Maximum size= 40 characters.\n";
-
 namespace {
 
 // Copies at most the field's width and zero-fills the rest, so a shorter new
@@ -27,21 +20,18 @@ void set_field(std::array<char, N>& field, std::string_view value) {
 
 // A calculator name or folder must begin with an ASCII letter; the rest is
 // taken as it stands.
-bool starts_with_letter(const char* value) {
-    unsigned char first = static_cast<unsigned char>(value[0]);
+bool starts_with_letter(std::string_view value) {
+    unsigned char first = value.empty() ? 0 : static_cast<unsigned char>(value[0]);
     return (first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z');
 }
 
-// Returns false, after the message, when the value is refused.
 template <std::size_t N>
-bool take_identifier(std::array<char, N>& field, const char* value, const char* rejection,
-                     std::FILE* messages) {
+Verdict take_identifier(std::array<char, N>& field, std::string_view value, const char* refusal) {
     if (!starts_with_letter(value)) {
-        std::fprintf(messages, rejection, value);
-        return false;
+        return Verdict::refused(refusal + std::string(value));
     }
     set_field(field, value);
-    return true;
+    return {};
 }
 
 template <std::size_t N, std::size_t M>
@@ -52,40 +42,24 @@ void copy_to_header(std::array<char, M>& to, const std::array<char, N>& from) {
 
 }  // namespace
 
-NamingSwitch take_naming_switch(char letter, Arguments& args, NamingOptions& options,
-                                std::FILE* messages) {
-    switch (letter) {
-        case 'A':
-            options.attribute = kAttributeArchived;
-            return NamingSwitch::Taken;
-        case 'L':
-            options.attribute = kAttributeLocked;
-            return NamingSwitch::Taken;
-        case 'U':
-            options.attribute = kAttributeUnlocked;
-            return NamingSwitch::Taken;
-        case 'N':
-        case 'F':
-        case 'C':
-            break;
-        default:
-            return NamingSwitch::NotNaming;
-    }
-    const char* value = args.take_value();
-    if (value == nullptr) {
-        return NamingSwitch::MissingValue;
-    }
-    if (letter == 'N') {
-        options.rejected |=
-            !take_identifier(options.name, value, "Not a valid filename: %s\n", messages);
-    } else if (letter == 'F') {
-        options.rejected |=
-            !take_identifier(options.folder, value, "Not a valid folder: %s\n", messages);
-    } else if (value[0] != '\0') {
-        // An empty comment leaves an earlier one in place.
+Verdict take_variable_name(NamingOptions& options, std::string_view value) {
+    return take_identifier(options.name, value, "Not a valid filename: ");
+}
+
+Verdict take_folder(NamingOptions& options, std::string_view value) {
+    return take_identifier(options.folder, value, "Not a valid folder: ");
+}
+
+Verdict take_comment(NamingOptions& options, std::string_view value) {
+    if (!value.empty()) {
         set_field(options.comment, value);
     }
-    return NamingSwitch::Taken;
+    return {};
+}
+
+Verdict take_attribute(NamingOptions& options, int attribute) {
+    options.attribute = attribute;
+    return {};
 }
 
 std::string_view path_base_name(std::string_view path) {
@@ -109,7 +83,7 @@ bool check_default_name(const NamingOptions& options, std::string_view output_pa
         return true;
     }
     std::string name(default_name(output_path).substr(0, kNameWidth));
-    if (starts_with_letter(name.c_str())) {
+    if (starts_with_letter(name)) {
         return true;
     }
     std::fprintf(messages, "Error: \"%s\" is not a valid calculator name; give one with /N name.\n",

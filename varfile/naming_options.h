@@ -21,7 +21,6 @@ struct NamingOptions {
     std::array<char, kFolderWidth + 1> folder{};
     std::array<char, kCommentWidth + 1> comment{};
     int attribute = kAttributeUnchanged;  // or 0 unlocked, 1 locked, 3 archived
-    bool rejected = false;                // a name or folder was refused with a message
 };
 
 template <std::size_t N>
@@ -30,19 +29,43 @@ bool is_given(const std::array<char, N>& field) {
 }
 
 // The /N /F /C lines of every usage text that offers them.
-extern const char kNamingUsageLines[];
+inline constexpr std::string_view kNamingUsageLines =
+    "  /N     New file name. This is the file name used in the calculator.\n"
+    "          Maximum size= 8 characters.\n"
+    "  /F     New folder name. Maximum size= 8 characters.\n"
+    "  /C     New comment. If the comment is more than one word it must be enclosed\n"
+    "          in quotes. Maximum size= 40 characters.\n";
 
-enum class NamingSwitch {
-    NotNaming,     // the letter is none of N F C A L U
-    Taken,         // applied, or rejected with its message printed
-    MissingValue,  // /N /F or /C stood last, with no value to take
-};
+// Each value switch takes the whole next argument, also when it refuses it: a
+// name or folder that does not begin with a letter is refused with its line
+// ("Not a valid filename: 9lives") and the field stays as it was.
+Verdict take_variable_name(NamingOptions& options, std::string_view value);
+Verdict take_folder(NamingOptions& options, std::string_view value);
+// An empty comment leaves an earlier one in place.
+Verdict take_comment(NamingOptions& options, std::string_view value);
+Verdict take_attribute(NamingOptions& options, int attribute);
 
-// Applies one naming or attribute switch. A value switch takes the whole next
-// argument, also when it rejects it; a rejected name or folder prints its
-// message on `messages` and leaves the field as it was.
-NamingSwitch take_naming_switch(char letter, Arguments& args, NamingOptions& options,
-                                std::FILE* messages);
+// The rows of the naming and attribute switches, first in the table of a
+// program whose options record keeps its NamingOptions as `naming`.
+template <class Record>
+constexpr std::array<Option<Record>, 6> naming_switches() {
+    using Value = const OptionValue&;
+    return {{
+        {value_switch('N', Takes::NextArgument, "name",
+                      "the variable's name, at most 8 characters"),
+         [](Record& r, Value v) { return take_variable_name(r.naming, v.text); }},
+        {value_switch('F', Takes::NextArgument, "folder", "its folder, at most 8 characters"),
+         [](Record& r, Value v) { return take_folder(r.naming, v.text); }},
+        {value_switch('C', Takes::NextArgument, "text", "its comment, at most 40 characters"),
+         [](Record& r, Value v) { return take_comment(r.naming, v.text); }},
+        {flag_switch('A', "archive the variable"),
+         [](Record& r, Value) { return take_attribute(r.naming, kAttributeArchived); }},
+        {flag_switch('L', "lock the variable"),
+         [](Record& r, Value) { return take_attribute(r.naming, kAttributeLocked); }},
+        {flag_switch('U', "unlock the variable"),
+         [](Record& r, Value) { return take_attribute(r.naming, kAttributeUnlocked); }},
+    }};
+}
 
 // What follows the last '/' or '\' of a path: the part a name is taken from.
 std::string_view path_base_name(std::string_view path);

@@ -43,6 +43,12 @@ check_tree() {
     [ "$(complete_words "$completions" Pixelcast smiley.9xi '')" = "smiley.bmp" ] ||
         fail "Pixelcast second file"
     [ "$(complete_words "$completions" Quillcast notes.89t -F '')" = "" ] || fail "Quillcast font"
+    # The long options and their choices are those --help lists.
+    [ "$(complete_words "$completions" pixelpress x.89i --)" = \
+        "--dither --fit --help --threshold= --version" ] ||
+        fail "Pixelpress long options: $(complete_words "$completions" pixelpress x.89i --)"
+    [ "$(complete_words "$completions" Pixelcast --format=)" = "bmp pbm png" ] ||
+        fail "Pixelcast formats: $(complete_words "$completions" Pixelcast --format=)"
 
     # The install updated the prefix's MIME database: files are known by
     # their extension and, without one, by their first bytes.
@@ -57,10 +63,11 @@ check_tree() {
 
 # The completion words bash offers, sorted, for the command line given by the
 # arguments after the completion folder, the last being the word completed.
+# The programs of the install answer --help.
 complete_words() {
     local completions=$1
     shift
-    bash -c '
+    PATH=${completions%/share/bash-completion/completions}/bin:$PATH bash -c '
         source /usr/share/bash-completion/bash_completion
         source "$1/$2"
         shift
@@ -71,7 +78,7 @@ complete_words() {
 }
 
 # Each page reads without a warning from mandoc or groff, and names every
-# switch and long option the completion knows for its program.
+# switch and long option the program's --help lists (its parser's table).
 check_manual_pages() {
     for program in "${programs[@]}"; do
         local page=$build/dist/man/$program.1
@@ -79,17 +86,18 @@ check_manual_pages() {
         local warnings
         warnings=$(MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >"$work/page")
         [ -z "$warnings" ] || fail "man --warnings $program.1: $warnings"
-        local switches
-        switches=$(bash -c 'source "$1"; echo ${_varkit_switches[$2]} ${_varkit_long_options[$2]}' \
-            x "$source/dist/varkit.bash-completion" "${program,,}")
-        for switch in $switches; do
-            # -N is written /N, and /F0 to /F4 are /F#.
-            if [[ $switch != --* ]]; then
-                switch=/${switch#-}
-                switch=${switch//[0-9]/#}
-            fi
-            grep -qF -- "$switch" "$work/page" || fail "$program.1 does not name $switch"
-        done
+        local synopses synopsis option
+        synopses=$(bash -c 'source "$1"; _varkit_synopses "$2"' \
+            x "$source/dist/varkit.bash-completion" "$build/bin/$program")
+        [ -n "$synopses" ] || fail "$program --help lists no options"
+        while IFS= read -r synopsis; do
+            # "/N name" is written /N, "--format=png|pbm|bmp" --format.
+            case $synopsis in
+                --*) option=${synopsis%%=*} ;;
+                *) option=${synopsis:0:2} ;;
+            esac
+            grep -qF -- "$option" "$work/page" || fail "$program.1 does not name $option"
+        done <<<"$synopses"
     done
 }
 

@@ -47,9 +47,10 @@ TEST_P(PictureDesktop, TheOtherClientReadsThePlacedBitmapAsPngAndPlacesOne) {
     std::string picture = dir.file("pattern.89i");
     testing::write_file(picture, testing::picture_file(image));
 
-    ProgramResult cast = testing::run_executable("Pixelcast", {picture}, env);
+    ProgramResult cast = testing::run_executable("Pixelcast", {picture, dir.file("via.bmp")}, env);
     ASSERT_EQ(cast.status, 0) << cast.err;
-    EXPECT_EQ(cast.err, "Image copied to clipboard.\n");
+    EXPECT_EQ(cast.err,
+              "Image copied to clipboard.\nImage copied to " + dir.file("via.bmp") + ".\n");
 
     const std::string png = desktop.paste("image/png");
     ASSERT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
@@ -67,6 +68,20 @@ TEST_P(PictureDesktop, TheOtherClientReadsThePlacedBitmapAsPngAndPlacesOne) {
     ASSERT_TRUE(testing::write_image(dir.file("other.png"), other));
     const Bytes other_png = testing::read_file(dir.file("other.png"));
     ASSERT_EQ(desktop.copy("image/png", std::string(other_png.begin(), other_png.end())), 0);
+
+    // --no-clipboard, and "-" as the output, leave that PNG on the clipboard
+    // (on X11 its owner too); the BMP file holds the bytes a run through the
+    // clipboard saves.
+    const std::optional<std::uint32_t> owner = desktop.x11_clipboard_owner();
+    ProgramResult alone = testing::run_executable(
+        "Pixelcast", {picture, dir.file("alone.bmp"), "--no-clipboard"}, env);
+    EXPECT_EQ(alone.status, 0);
+    EXPECT_EQ(alone.err, "Image copied to " + dir.file("alone.bmp") + ".\n");
+    EXPECT_EQ(testing::read_file(dir.file("alone.bmp")), testing::read_file(dir.file("via.bmp")));
+    ProgramResult piped = testing::run_executable("Pixelcast", {picture, "-"}, env);
+    EXPECT_EQ(piped.err, "Image copied to standard output.\n");
+    EXPECT_EQ(piped.out.substr(0, 2), "BM");
+    EXPECT_EQ(desktop.x11_clipboard_owner(), owner);
     EXPECT_EQ(pressed_from_clipboard(dir.file("other.89i"), 20, 64, env), other);
 }
 

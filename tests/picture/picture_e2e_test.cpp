@@ -248,8 +248,7 @@ TEST_F(PictureEndToEnd, Pipelines) {
                                     " | Pixelpress back.9xi -");
         EXPECT_EQ(piped.status, 0) << format;
         EXPECT_EQ(piped.err,
-                  "Image copied to clipboard.\nImage copied to standard output.\n"
-                  "Standard input image copied to back.9xi.\n");
+                  "Image copied to standard output.\nStandard input image copied to back.9xi.\n");
         Bytes back = testing::read_file(dir.file("back.9xi"));
         EXPECT_EQ(testing::unpack_rows(Bytes(back.begin() + 92, back.end() - 3), 9, 17), image);
         EXPECT_EQ(testing::text_field(back, 18, 40), "From standard input");

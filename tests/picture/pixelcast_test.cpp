@@ -164,8 +164,8 @@ TEST_F(PixelcastTest, FilesThatAreNotPictures) {
          "Error: Unrecognized file type."},
         {"rows cut short", short_89, ends_early},
         {"TI-83 rows cut short", short_83, ends_early},
-        {"TI-86 without its entry header",
-         testing::older_picture_file("**TI86**", 0, 60, {}, 0x11), ends_early},
+        {"TI-86 without its entry header", testing::older_picture_file("**TI86**", 0, 60, {}, 0x11),
+         ends_early},
         {"TI-86 string", testing::older_picture_file("**TI86**", 12, 73, Bytes(1008), 0x0C),
          "Error: Not a picture file.\n"},
         {"TI-83 Plus program", testing::older_picture_file("**TI83F*", 13, 74, Bytes(756), 0x05),
@@ -186,8 +186,8 @@ TEST_F(PixelcastTest, FilesThatAreNotPictures) {
         EXPECT_EQ(result.out, "") << c.what;
         EXPECT_TRUE(clipboard.calls.empty()) << c.what;
     }
-    for (const char* sample : {"calculator/group.89g", "calculator/group.83g",
-                               "calculator/prgm.86p"}) {
+    for (const char* sample :
+         {"calculator/group.89g", "calculator/group.83g", "calculator/prgm.86p"}) {
         std::string path = testing::sample_path(sample);
         if (!path.empty()) {
             EXPECT_EQ(run({path}).err, "Error: Not a picture file.\n") << sample;
@@ -296,14 +296,21 @@ TEST_F(PixelcastTest, ImageFilesOfEveryFormat) {
         {"out.png.txt", {}, "BM"},
         {"out", {"--format=pbm"}, "P4"},
         {"out.png", {"--format=BMP"}, "BM"},
+        {"out.bmp", {"--no-clipboard"}, "BM"},
+        {"out.png", {"--no-clipboard"}, "\x89PNG"},
     };
     for (const Case& c : cases) {
         std::string out = dir.file(c.name);
         std::vector<std::string> args = {picture, out};
         args.insert(args.end(), c.options.begin(), c.options.end());
+        clipboard.calls.clear();
         ProgramResult result = run(args);
         EXPECT_EQ(result.status, 0) << c.name;
-        EXPECT_EQ(result.err, "Image copied to clipboard.\nImage copied to " + out + ".\n");
+        // --no-clipboard leaves the clipboard untouched and says nothing of it.
+        const bool untouched = !c.options.empty() && c.options[0] == "--no-clipboard";
+        EXPECT_EQ(result.err, std::string(untouched ? "" : "Image copied to clipboard.\n") +
+                                  "Image copied to " + out + ".\n");
+        EXPECT_EQ(clipboard.calls.empty(), untouched) << c.name;
         Bytes written = testing::read_file(out);
         EXPECT_EQ(std::string(written.begin(), written.begin() + c.magic.size()), c.magic);
         bool available = false;
@@ -319,10 +326,13 @@ TEST_F(PixelcastTest, ImageFilesOfEveryFormat) {
     EXPECT_EQ(png.at(24), 1);
     EXPECT_EQ(png.at(25), 0);
     Bytes pbm = testing::pbm_file(image);
+    // A picture sent into a pipe is not also put on the clipboard.
+    clipboard.calls.clear();
     ProgramResult piped = run({picture, "-", "--format=pbm"});
     EXPECT_EQ(piped.status, 0);
     EXPECT_EQ(piped.out, std::string(pbm.begin(), pbm.end())) << "standard output: the image only";
-    EXPECT_EQ(piped.err, "Image copied to clipboard.\nImage copied to standard output.\n");
+    EXPECT_EQ(piped.err, "Image copied to standard output.\n");
+    EXPECT_TRUE(clipboard.calls.empty());
     // To standard output a BMP file is the one a file name would get.
     ASSERT_EQ(run({picture, dir.file("a.bmp")}).status, 0);
     Bytes bmp = testing::read_file(dir.file("a.bmp"));

@@ -462,21 +462,24 @@ TEST_F(PixelpressTest, CommandLine) {
     ProgramResult result = run({"/?"});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, kUsage);
-    for (std::vector<std::string> args :
-         {std::vector<std::string>{"a.89i", "b.bmp", "c.bmp"},
-          std::vector<std::string>{"a.89i", "b.bmp", "/N"}, std::vector<std::string>{"a.89i", "/X"},
-          std::vector<std::string>{"a.89i", "--threshold"},
-          std::vector<std::string>{"a.89i", "--threshold="},
-          std::vector<std::string>{"a.89i", "--threshold=256"},
-          std::vector<std::string>{"a.89i", "--threshold=-1"},
-          std::vector<std::string>{"a.89i", "--threshold=12x"},
-          std::vector<std::string>{"a.89i", "--dither=yes"},
-          std::vector<std::string>{"a.89i", "--fit=1"},
-          std::vector<std::string>{"a.89i", "--format=png"}}) {
+    // A wrong long option is named in one line before the usage text.
+    const std::string takes_number = "Error: --threshold takes a number from 0 to 255";
+    for (const auto& [args, error] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"a.89i", "b.bmp", "c.bmp"}, ""},
+             {{"a.89i", "b.bmp", "/N"}, ""},
+             {{"a.89i", "/X"}, ""},
+             {{"a.89i", "--threshold"}, takes_number + ".\n"},
+             {{"a.89i", "--threshold="}, takes_number + ", not \"\".\n"},
+             {{"a.89i", "--threshold=256"}, takes_number + ", not \"256\".\n"},
+             {{"a.89i", "--threshold=-1"}, takes_number + ", not \"-1\".\n"},
+             {{"a.89i", "--threshold=12x"}, takes_number + ", not \"12x\".\n"},
+             {{"a.89i", "--dither=yes"}, "Error: --dither takes no value, not \"yes\".\n"},
+             {{"a.89i", "--fit=1"}, "Error: --fit takes no value, not \"1\".\n"},
+             {{"a.89i", "--format=png"}, "Error: unknown option \"--format=png\".\n"}}) {
         result = run(args);
         EXPECT_EQ(result.status, 2);
         EXPECT_EQ(result.out, kUsage);
-        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(result.err, error);
         EXPECT_TRUE(clipboard.calls.empty());
     }
 }

@@ -352,6 +352,19 @@ TEST_F(QuillcastTest, LabReportToTheClipboardKeepsItsPicture) {
     EXPECT_EQ(platform.calls.back(), "close");
     EXPECT_EQ(platform.calls[platform.calls.size() - 2], "set_rich_text");
     EXPECT_EQ(scratch_left(), std::vector<std::string>{});
+
+    // --no-clipboard: the same document, its picture made without the
+    // clipboard; a document with nowhere else to go is a bad command line.
+    platform.calls.clear();
+    result = run({dir.file("lab.9xr"), output, "--no-clipboard"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(platform.calls, Calls{"create_bitmap"});
+    Bytes document = read_file(output);
+    EXPECT_EQ(std::string(document.begin(), document.end()), platform.rich_text);
+    result = run({dir.file("lab.9xr"), "--no-clipboard"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err, "Error: --no-clipboard needs an RTF file to write.\n");
+    EXPECT_EQ(platform.calls, Calls{"create_bitmap"});
 }
 
 TEST_F(QuillcastTest, APictureThatFailsIsReportedAndTheDocumentDelivered) {

@@ -43,6 +43,13 @@ std::vector<std::string> TestDesktop::env() const {
     return {"VARKIT_CLIPBOARD=wayland", "WAYLAND_DISPLAY=" + compositor_->socket(), "DISPLAY="};
 }
 
+std::optional<std::uint32_t> TestDesktop::x11_clipboard_owner() const {
+    if (!xvfb_) {
+        return std::nullopt;
+    }
+    return xvfb_->clipboard_owner();
+}
+
 std::string TestDesktop::paste(const std::string& target) const {
     ToolResult result = desktop_ == Desktop::x11
                             ? run_tool({"xclip", "-selection", "clipboard", "-t", target, "-o"})

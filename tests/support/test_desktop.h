@@ -6,7 +6,9 @@
 // clipboard ends with it.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -41,6 +43,9 @@ class TestDesktop {
     // The clipboard as `target`, as the independent client reads it;
     // "(paste failed)" when it fails.
     std::string paste(const std::string& target) const;
+    // The X11 window that owns the clipboard (0 for none); nothing on
+    // Wayland, where a client cannot see who set the selection.
+    std::optional<std::uint32_t> x11_clipboard_owner() const;
     // The targets the clipboard is offered as.
     std::vector<std::string> targets() const;
     // The independent client places `bytes` as `target`; returns its exit

@@ -6,8 +6,10 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 #include <chrono>
+#include <cstdlib>
 
 extern char** environ;
 
@@ -60,6 +62,24 @@ XvfbServer::XvfbServer() {
         number.pop_back();
         display_ = ":" + number;
     }
+}
+
+std::uint32_t XvfbServer::clipboard_owner() const {
+    xcb_connection_t* connection = xcb_connect(display_.c_str(), nullptr);
+    std::uint32_t owner = 0;
+    if (xcb_connection_has_error(connection) == 0) {
+        auto* atom = xcb_intern_atom_reply(connection,
+                                           xcb_intern_atom(connection, 0, 9, "CLIPBOARD"), nullptr);
+        if (atom != nullptr) {
+            auto* answer = xcb_get_selection_owner_reply(
+                connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
+            owner = answer != nullptr ? answer->owner : 0;
+            std::free(answer);
+            std::free(atom);
+        }
+    }
+    xcb_disconnect(connection);
+    return owner;
 }
 
 XvfbServer::~XvfbServer() {

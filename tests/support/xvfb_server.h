@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
 
 namespace varkit::testing {
@@ -18,6 +19,11 @@ class XvfbServer {
 
     // ":<n>", or "" when the server did not start.
     const std::string& display() const { return display_; }
+
+    // The window that owns the CLIPBOARD selection now (0 for none), asked
+    // of the server itself: a program that leaves the clipboard alone leaves
+    // its owner as it was.
+    std::uint32_t clipboard_owner() const;
 
   private:
     pid_t pid_ = -1;

@@ -110,6 +110,14 @@ TEST_F(PlaincastTest, ClipboardFailuresStillWriteTheTextFile) {
         EXPECT_EQ(clipboard.calls, c.calls);
         EXPECT_EQ(as_string(read_file(text_file)), kPlain);
     }
+    // --no-clipboard skips the step without a word, and /S shows the text.
+    clipboard = FakePlatform();
+    clipboard.fail_open = true;
+    ProgramResult result = run({variable, "/S", text_file, "--no-clipboard"});
+    EXPECT_EQ(result.err, "Text written to " + text_file + ".\n");
+    EXPECT_EQ(result.out, kPlain + "\n\n");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(clipboard.calls.empty());
 }
 
 TEST_F(PlaincastTest, TextFileThatCannotBeCreated) {

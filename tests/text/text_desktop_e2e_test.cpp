@@ -66,6 +66,17 @@ TEST_P(DesktopText, PlaincastTextReadByTheOtherClient) {
     EXPECT_EQ(paste("UTF8_STRING"), utf8);
     EXPECT_EQ(paste("text/plain;charset=utf-8"), utf8);
     EXPECT_EQ(run("Plaincast", {dir.file("n.89t"), "/S"}, "LC_ALL=C.UTF-8").out, utf8 + "\n\n");
+
+    // --no-clipboard shows the text and leaves the clipboard as it was (on
+    // X11 its owner too).
+    write_file(dir.file("s.89s"), variable_file("**TI89**", 12, string_data("other")));
+    const std::optional<std::uint32_t> owner = desktop_->x11_clipboard_owner();
+    ProgramResult alone = run("Plaincast", {dir.file("s.89s"), "/S", "--no-clipboard"});
+    EXPECT_EQ(alone.out, "other\n\n");
+    EXPECT_EQ(alone.err, "");
+    EXPECT_EQ(alone.status, 0);
+    EXPECT_EQ(desktop_->x11_clipboard_owner(), owner);
+    EXPECT_EQ(paste("STRING"), bytes);
 }
 
 // Text placed by the other client is imported by Plainpress, and what

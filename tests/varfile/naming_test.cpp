@@ -4,18 +4,47 @@
 #include <string>
 #include <vector>
 
+#include "info/varlook.h"
+#include "picture_export/pixelcast.h"
+#include "picture_import/pixelpress.h"
+#include "rich_export/quillcast.h"
 #include "tests/support/program_run.h"
+#include "text_export/plaincast.h"
+#include "text_import/plainpress.h"
 #include "varfile/varfile.h"
 
 namespace varkit {
 namespace {
 
-// Feeds switches through take_naming_switch the way a program's parser does
-// and collects the messages.
+// Reads switches through a table of the naming rows alone, as a program's
+// parser does, and collects the lines of the refused values.
+struct NamingRecord {
+    NamingOptions naming;
+    std::string member;  // a long option that takes any text
+};
+
+constexpr auto kNamingRows = join_rows(
+    naming_switches<NamingRecord>(), std::to_array<Option<NamingRecord>>({
+                                         {text_option("member", "name", "a variable of the group"),
+                                          [](NamingRecord& record, const OptionValue& value) {
+                                              record.member = value.text;
+                                              return Verdict{};
+                                          }},
+                                     }));
+constexpr std::string_view kToolUsage[] = {"a %s b %s\n", "100%\n"};
+constexpr CommandLineTable<NamingRecord> kNamingTable{
+    .help = {.name = "Tool", .version = "v9", .usage = kToolUsage, .formats = "Reads: x\n"},
+    .rules = {.usage_without_arguments = false, .standard_stream = false},
+    .options = kNamingRows,
+    .take_file_name = [](NamingRecord&, const char*) { return true; },
+    .check = nullptr,
+};
+
 struct NamingRun {
     NamingOptions options;
+    std::string member;
     std::string messages;
-    NamingSwitch last = NamingSwitch::Taken;
+    ParsedCommandLine parsed;
 
     explicit NamingRun(std::vector<std::string> words) {
         words.insert(words.begin(), "prog");
@@ -23,16 +52,14 @@ struct NamingRun {
         for (std::string& word : words) {
             argv.push_back(word.data());
         }
-        char* buffer = nullptr;
-        std::size_t size = 0;
-        std::FILE* out = open_memstream(&buffer, &size);
-        Arguments args(static_cast<int>(argv.size()), argv.data());
-        while (!args.done()) {
-            last = take_naming_switch(switch_letter(args.next()), args, options, out);
+        NamingRecord record;
+        parsed =
+            parse_command_line(static_cast<int>(argv.size()), argv.data(), kNamingTable, record);
+        options = record.naming;
+        member = record.member;
+        for (const std::string& refusal : parsed.refusals) {
+            messages += refusal + "\n";
         }
-        std::fclose(out);
-        messages.assign(buffer, size);
-        std::free(buffer);
     }
 };
 
@@ -45,11 +72,12 @@ TEST(NamingSwitches, NamesAndFoldersMustStartWithALetter) {
     EXPECT_EQ(rejected.messages, "Not a valid filename: 9lives\nNot a valid folder: _tmp\n");
     EXPECT_FALSE(is_given(rejected.options.name));
     EXPECT_FALSE(is_given(rejected.options.folder));
-    EXPECT_TRUE(rejected.options.rejected);
+    // A refused value does not stop the run.
+    EXPECT_EQ(rejected.parsed.asks, CommandLine::Run);
 
     NamingRun accepted({"/n", "lives9", "/Folder", "averyverylongname"});
     EXPECT_EQ(accepted.messages, "");
-    EXPECT_FALSE(accepted.options.rejected);
+    EXPECT_EQ(accepted.parsed.asks, CommandLine::Run);
     EXPECT_EQ(text_of(accepted.options.name.data()), "lives9");
     EXPECT_EQ(text_of(accepted.options.folder.data()), "averyver");
 }
@@ -79,9 +107,12 @@ TEST(NamingSwitches, AttributesAndMissingValues) {
     EXPECT_EQ(NamingRun({"-l"}).options.attribute, kAttributeLocked);
     EXPECT_EQ(NamingRun({"/L", "/U"}).options.attribute, kAttributeUnlocked);
     EXPECT_EQ(NamingRun({}).options.attribute, kAttributeUnchanged);
-    EXPECT_EQ(NamingRun({"/N"}).last, NamingSwitch::MissingValue);
-    EXPECT_EQ(NamingRun({"/Q"}).last, NamingSwitch::NotNaming);
-    EXPECT_EQ(NamingRun({"/"}).last, NamingSwitch::NotNaming);
+    // A value switch with no value, an unknown letter and a bare prefix are
+    // bad command lines, named by no error line: the usage text says it.
+    for (const char* bad : {"/N", "/Q", "/"}) {
+        EXPECT_EQ(NamingRun({bad}).parsed.asks, CommandLine::Bad) << bad;
+        EXPECT_EQ(NamingRun({bad}).parsed.error, "") << bad;
+    }
 }
 
 std::string field(const auto& array) {
@@ -137,10 +168,17 @@ TEST(CommandLine, SwitchesAndUsage) {
     EXPECT_EQ(format.value, "png");
     EXPECT_EQ(split_long_option("--utf8").value, std::nullopt);
     EXPECT_EQ(split_long_option("--x=").value, "");
-    EXPECT_EQ(common_long_option(split_long_option("--help")), CommandLine::Help);
-    EXPECT_EQ(common_long_option(split_long_option("--version")), CommandLine::Version);
-    EXPECT_EQ(common_long_option(split_long_option("--help=1")), CommandLine::Bad);
-    EXPECT_EQ(common_long_option(split_long_option("--nonsense")), CommandLine::Bad);
+    EXPECT_EQ(NamingRun({"--help"}).parsed.asks, CommandLine::Help);
+    EXPECT_EQ(NamingRun({"/A", "--version"}).parsed.asks, CommandLine::Version);
+    EXPECT_EQ(NamingRun({"-?"}).parsed.asks, CommandLine::Usage);
+    EXPECT_EQ(NamingRun({"--help=1"}).parsed.error, "Error: --help takes no value, not \"1\".");
+    EXPECT_EQ(NamingRun({"--nonsense", "--help"}).parsed.error,
+              "Error: unknown option \"--nonsense\".");
+    EXPECT_EQ(NamingRun({"--member=a=b"}).member, "a=b");
+    EXPECT_EQ(NamingRun({"--member"}).parsed.error, "Error: --member takes a name.");
+    // A file name after "--" is needed; "--" alone names nothing.
+    EXPECT_EQ(NamingRun({"--"}).parsed.asks, CommandLine::Bad);
+    EXPECT_EQ(NamingRun({"/A", "--", "--help"}).parsed.asks, CommandLine::Run);
 
     // "--" ends the options once; a value switch still takes it as its value.
     std::vector<std::string> words = {"p", "-N", "--", "/x", "--", "--help", "/y", "--"};
@@ -162,31 +200,114 @@ TEST(CommandLine, SwitchesAndUsage) {
     char* buffer = nullptr;
     std::size_t size = 0;
     std::FILE* out = open_memstream(&buffer, &size);
-    print_usage(out, "Tool", "v9", "a %s b %s\n100%\n");
+    print_usage(out, kNamingTable.help);
     std::fclose(out);
     EXPECT_EQ(std::string(buffer, size), "Tool v9\na Tool b Tool\n100%\n");
     std::free(buffer);
 }
 
-// GNU-style --help and --version in every program, whatever else the command
-// line holds; an unknown long option is a bad command line.
-TEST(CommandLine, EveryProgramAnswersHelpAndVersion) {
-    for (const char* program :
-         {"Varlook", "Plaincast", "Plainpress", "Pixelcast", "Pixelpress", "Quillcast"}) {
-        auto help = testing::run_executable(program, {"--help"});
-        auto question = testing::run_executable(program, {"/?"});
-        EXPECT_EQ(help.status, 0) << program;
-        EXPECT_EQ(help.out, question.out) << program;
-        EXPECT_EQ(help.out.rfind(program, 0), 0u) << program;
+struct ProgramTable {
+    const char* name;
+    CommandLineSyntax (*syntax)();
+};
 
-        auto version = testing::run_executable(program, {"x.89t", "--version"});
-        EXPECT_EQ(version.status, 0) << program;
-        EXPECT_EQ(version.out, std::string(program) + " " + VARKIT_TEST_VERSION "\n");
+constexpr ProgramTable kPrograms[] = {
+    {"Varlook", varlook_command_line},       {"Plaincast", plaincast_command_line},
+    {"Plainpress", plainpress_command_line}, {"Pixelcast", pixelcast_command_line},
+    {"Pixelpress", pixelpress_command_line}, {"Quillcast", quillcast_command_line},
+};
 
-        auto unknown = testing::run_executable(program, {"--frobnicate"});
-        EXPECT_EQ(unknown.status, 2) << program;
-        EXPECT_EQ(unknown.out, question.out) << program;
+// The lines of --help's "Options:" block.
+std::vector<std::string> option_lines(const std::string& help) {
+    std::vector<std::string> lines;
+    std::size_t start = help.find("\nOptions:\n");
+    if (start == std::string::npos) {
+        return lines;
     }
+    for (std::size_t at = start + 10, end; (end = help.find('\n', at)) != at; at = end + 1) {
+        lines.push_back(help.substr(at, end - at));
+    }
+    return lines;
+}
+
+// GNU-style --help and --version in every program, whatever else the command
+// line holds: --help is the usage text, then one line for every row of the
+// program's table and the formats. A wrong argument is named in one line
+// where the program prints its errors (Varlook: standard output), before the
+// usage text.
+TEST(CommandLine, EveryProgramAnswersHelpAndVersion) {
+    for (const ProgramTable& program : kPrograms) {
+        const CommandLineSyntax syntax = program.syntax();
+        auto help = testing::run_executable(program.name, {"--help"});
+        auto question = testing::run_executable(program.name, {"/?"});
+        const std::string& usage = question.out;
+        EXPECT_EQ(help.status, 0) << program.name;
+        EXPECT_EQ(help.out.rfind(usage, 0), 0u) << program.name;
+        EXPECT_EQ(usage.rfind(program.name, 0), 0u) << program.name;
+
+        std::vector<std::string> lines = option_lines(help.out);
+        std::vector<OptionSpec> rows = syntax.options;
+        rows.insert(rows.end(), kCommonOptions.begin(), kCommonOptions.end());
+        ASSERT_EQ(lines.size(), rows.size()) << help.out;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const std::string synopsis = "  " + option_synopsis(rows[i]) + " ";
+            EXPECT_EQ(lines[i].rfind(synopsis, 0), 0u) << lines[i];
+            EXPECT_TRUE(lines[i].ends_with(rows[i].description)) << lines[i];
+            EXPECT_LE(lines[i].size(), 80u) << lines[i];
+        }
+        EXPECT_NE(help.out.find("\n\nReads:  "), std::string::npos) << program.name;
+        EXPECT_NE(help.out.find("\nWrites: "), std::string::npos) << program.name;
+
+        auto version = testing::run_executable(program.name, {"x.89t", "--version"});
+        EXPECT_EQ(version.status, 0) << program.name;
+        EXPECT_EQ(version.out, std::string(program.name) + " " + VARKIT_TEST_VERSION "\n");
+
+        // What each wrong argument gives: the error line, then the usage text.
+        auto expect_named = [&](const std::vector<std::string>& args, const std::string& line) {
+            auto bad = testing::run_executable(program.name, args);
+            const bool varlook = std::string_view(program.name) == "Varlook";
+            EXPECT_EQ(bad.status, 2) << args.back();
+            EXPECT_EQ(varlook ? bad.out : bad.err + bad.out, line + usage) << args.back();
+            EXPECT_EQ(varlook ? bad.err : "", "");
+        };
+        expect_named({"--frobnicate"}, "Error: unknown option \"--frobnicate\".\n");
+        // "--" with no file name after it is a bad command line, as is none at all.
+        expect_named({"--"}, "");
+        for (const OptionSpec& row : rows) {
+            if (row.letter != '\0') {
+                continue;
+            }
+            // A prefix of a name is not guessed.
+            const std::string name = "--" + std::string(row.name);
+            expect_named({"x", name.substr(0, name.size() - 1)},
+                         "Error: unknown option \"" + name.substr(0, name.size() - 1) + "\".\n");
+            if (row.takes == Takes::Text || row.takes == Takes::OptionalText) {
+                continue;  // any text is its value
+            }
+            const std::string wrong = row.takes == Takes::Number   ? std::to_string(row.high + 1)
+                                      : row.takes == Takes::Choice ? "gif"
+                                                                   : "1";
+            auto bad = testing::run_executable(program.name, {"x", name + "=" + wrong});
+            EXPECT_EQ(bad.status, 2) << name;
+            std::string line = "Error: " + name + " takes ";
+            EXPECT_NE((bad.out + bad.err).find(line), std::string::npos) << name;
+            EXPECT_NE((bad.out + bad.err).find(", not \"" + wrong + "\".\n"), std::string::npos);
+        }
+    }
+    const std::string pixelpress_usage = testing::run_executable("Pixelpress", {"/?"}).out;
+    for (const auto& [option, line] : std::vector<std::pair<std::string, std::string>>{
+             {"--thresh=100", "Error: unknown option \"--thresh=100\"."},
+             {"--threshold=300", "Error: --threshold takes a number from 0 to 255, not \"300\"."},
+             {"--threshold", "Error: --threshold takes a number from 0 to 255."},
+             {"--fit=yes", "Error: --fit takes no value, not \"yes\"."}}) {
+        auto bad = testing::run_executable("Pixelpress", {"p.89i", "x.png", option});
+        EXPECT_EQ(bad.err, line + "\n");
+        EXPECT_EQ(bad.out, pixelpress_usage);
+    }
+    EXPECT_EQ(testing::run_executable("Pixelcast", {"p.89i", "x", "--format=gif"}).err,
+              "Error: --format takes png, pbm or bmp, not \"gif\".\n");
+    EXPECT_EQ(testing::run_executable("Plaincast", {"n.89t", "--utf8", "--ascii"}).err,
+              "Error: --utf8 and --ascii cannot be used together.\n");
 }
 
 }  // namespace
