@@ -230,7 +230,7 @@ TEST(TextEndToEnd, ExamplesAreMadeFromTheirTexts) {
     const std::string examples = VARKIT_EXAMPLES_DIR;
     for (const std::string name : {"notes.89t", "greeting.9xs"}) {
         std::string text = examples + "/" + name.substr(0, name.find('.')) + ".txt";
-        ProgramResult in = plainpress({dir.file(name), text});
+        ProgramResult in = plainpress({dir.file(name), text, "--bytes"}, kUtf8Locale);
         ASSERT_EQ(in.status, 0) << in.err;
         EXPECT_EQ(read_file(dir.file(name)), read_file(examples + "/" + name)) << name;
     }
