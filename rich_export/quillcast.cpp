@@ -108,7 +108,7 @@ Verdict check_options(const QuillcastOptions& options) {
 
 using Value = const OptionValue&;
 
-constexpr auto kOwnOptions = std::to_array<Option<QuillcastOptions>>({
+constexpr auto kSwitches = std::to_array<Option<QuillcastOptions>>({
     {flag_switch(':', "keep the colon at the start of each line"),
      [](QuillcastOptions& options, Value) {
          options.rtf.keep_colons = true;
@@ -119,6 +119,11 @@ constexpr auto kOwnOptions = std::to_array<Option<QuillcastOptions>>({
      take_font_switch},
     {flag_switch('W', "ask for the files and the font through dialogs"),
      turn_on<&QuillcastOptions::interactive>},
+});
+constexpr auto kFormOptions = character_form_rows<QuillcastOptions>(
+    "write the calculator's bytes in its own font, as before",
+    "write Unicode in a monospace font (default in a UTF-8 locale)");
+constexpr auto kOwnOptions = std::to_array<Option<QuillcastOptions>>({
     {flag_option("unicode", "the same as --utf8"),
      [](QuillcastOptions& options, Value) {
          return choose_form(options.form, CharacterForm::Unicode);
@@ -130,10 +135,7 @@ constexpr auto kOwnOptions = std::to_array<Option<QuillcastOptions>>({
      }},
     member_row<QuillcastOptions>(),
 });
-constexpr auto kFormOptions = character_form_rows<QuillcastOptions>(
-    "write the calculator's bytes in its own font, as before",
-    "write Unicode in a monospace font (default in a UTF-8 locale)");
-constexpr auto kOptions = join_rows(kOwnOptions, kFormOptions);
+constexpr auto kOptions = join_rows(join_rows(kSwitches, kFormOptions), kOwnOptions);
 
 constexpr CommandLineTable<QuillcastOptions> kCommandLine{
     .help = {.name = kProgramName,
