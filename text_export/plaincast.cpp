@@ -4,6 +4,7 @@
 #include <string>
 
 #include "charset/charset.h"
+#include "varfile/host.h"
 #include "varfile/varfile.h"
 
 namespace varkit {
@@ -83,11 +84,18 @@ std::string spelt(const std::string& plain, CharacterForm form) {
     return plain;
 }
 
-// A Unicode text file is the desktop's own: LF line ends, the last line
-// ended too.
-std::string text_file_contents(const std::string& plain, CharacterForm form) {
-    return form == CharacterForm::Unicode ? unicode_file_from_plain_text(plain)
-                                          : spelt(plain, form);
+// A Unicode text file is the desktop's own: its lines end as the system's
+// text files end them (a line feed, CR LF on Windows), the last one too.
+struct TextFile {
+    std::string contents;
+    bool system_line_ends = false;
+};
+
+TextFile text_file_of(const std::string& plain, CharacterForm form) {
+    if (form == CharacterForm::Unicode) {
+        return {unicode_file_from_plain_text(plain), true};
+    }
+    return {spelt(plain, form), false};
 }
 
 // The console follows its locale, as a UTF-8 terminal shows → only from
@@ -134,12 +142,17 @@ bool copy_to_clipboard(const std::string& plain, const std::string& shown, bool 
     return copied;
 }
 
-// The text file receives its contents byte for byte, without a terminator;
-// an existing file is replaced only by a complete one.
-bool write_text_file(const std::string& contents, const std::string& path, Runtime& rt) {
+// The text file receives its contents without a terminator; an existing
+// file is replaced only by a complete one.
+bool write_text_file(const TextFile& file, const std::string& path, Runtime& rt) {
     OutputFile output(path);
+    bool opened = output.open();
+    if (opened && file.system_line_ends) {
+        write_system_line_ends(output.stream());
+    }
+    const std::string& contents = file.contents;
     bool written =
-        output.open() &&
+        opened &&
         std::fwrite(contents.data(), 1, contents.size(), output.stream()) == contents.size() &&
         output.commit();
     if (written) {
@@ -170,9 +183,9 @@ bool export_text(TextLayout layout, const VariableInput& input, const Options& o
     } else if (options.show) {
         show_text(shown, rt.out);
     }
-    bool written = !options.text_file ||
-                   write_text_file(text_file_contents(plain, form_or_locale(options.form)),
-                                   *options.text_file, rt);
+    bool written =
+        !options.text_file ||
+        write_text_file(text_file_of(plain, form_or_locale(options.form)), *options.text_file, rt);
     return copied && written;
 }
 
