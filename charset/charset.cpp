@@ -212,7 +212,6 @@ constexpr Decompositions kDecompositions[] = {
 constexpr char32_t kStandInBase = 0xE000;
 
 constexpr char32_t kByteOrderMark = 0xFEFF;
-constexpr std::uint8_t kStoreArrow = 0x16;
 constexpr char kBackslash = '\\';
 
 bool is_digit(char c) {

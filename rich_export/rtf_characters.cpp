@@ -217,7 +217,7 @@ int RtfWriter::rtf_emit_char(int code, std::FILE* in, std::FILE* out) {
             break;
     }
     auto character = static_cast<std::uint8_t>(code);
-    if (settings_.unicode && (code >= 0x80 || code < 0x20) && has_own_character(character)) {
+    if (written_as_unicode(character)) {
         // In the running text, its font and its format.
         rtf_write(out, "%s", rtf_unicode_character(character));
     } else if (code >= 0x80) {
@@ -248,15 +248,19 @@ void RtfWriter::write_high_char(std::uint8_t code, std::FILE* out) {
     rtf_close_run(out);
 }
 
-// In the Unicode document, a name's characters as the text's own.
+// The Unicode document writes the characters above 127 and the calculator
+// symbols among the control codes as Unicode.
+bool RtfWriter::written_as_unicode(std::uint8_t code) const {
+    return settings_.unicode && (code >= 0x80 || code < 0x20) && has_own_character(code);
+}
+
+// A name's characters as the text's own.
 std::string RtfWriter::escaped_name(std::string_view name) const {
     std::string escaped;
     for (char c : name) {
         auto code = static_cast<std::uint8_t>(c);
-        bool symbol = code >= 0x80 || code < 0x20;
-        escaped += settings_.unicode && symbol && has_own_character(code)
-                       ? rtf_unicode_character(code)
-                       : rtf_escape_text(std::string_view(&c, 1));
+        escaped += written_as_unicode(code) ? rtf_unicode_character(code)
+                                            : rtf_escape_text(std::string_view(&c, 1));
     }
     return escaped;
 }

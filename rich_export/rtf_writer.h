@@ -171,6 +171,7 @@ class RtfWriter {
     void write_markup(std::FILE* in, std::FILE* out);
     void write_operand_markup(int letter, std::FILE* in, std::FILE* out);
     void write_high_char(std::uint8_t code, std::FILE* out);
+    bool written_as_unicode(std::uint8_t code) const;
     std::string escaped_name(std::string_view name) const;
     void write_reference(std::FILE* in, std::FILE* out);
     bool embed_reference(const RtfReference& reference, std::FILE* in, std::FILE* out);
