@@ -66,7 +66,7 @@ int font_size_value(int operand) {
 int read_command_byte(std::FILE* in) {
     int byte = std::fgetc(in);
     if (byte == 0) {
-        std::fseek(in, -1, SEEK_CUR);
+        std::ungetc(byte, in);
         return EOF;
     }
     return byte;

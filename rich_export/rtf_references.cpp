@@ -36,7 +36,7 @@ struct ReferenceText {
 ReferenceText read_reference_text(std::FILE* in) {
     ReferenceText text;
     for (;;) {
-        long at = std::ftell(in);
+        long at = vf_tell(in);
         int c = std::fgetc(in);
         if (c == EOF || c == 0 || c == '\r') {
             text.end_at = at;
@@ -110,7 +110,7 @@ void RtfWriter::write_reference(std::FILE* in, std::FILE* out) {
     // A name alone lies in the current folder.
     std::string folder = text.has_name_part ? text.folder : current_folder_;
     std::string name = text.has_name_part ? text.name : text.folder;
-    std::fseek(in, text.end_at, SEEK_SET);
+    vf_seek(text.end_at, in);
 
     RtfReference reference = rtf_resolve_reference(in, folder, name);
     bool embedded = reference.found && embed_reference(reference, in, out);

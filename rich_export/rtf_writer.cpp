@@ -193,7 +193,7 @@ void RtfWriter::write_body(long long data_end, std::FILE* in, std::FILE* out) {
     // the stream on its own: a markup command reads its letter and operand,
     // a line start may step back or jump to a referenced variable and back.
     const long long text_end = data_end - kDataEndMargin;
-    long long position = std::ftell(in);
+    long long position = vf_tell(in);
     while (!run_ended_) {
         int c = std::fgetc(in);
         if (c == EOF || c == 0) {
@@ -224,13 +224,12 @@ void RtfWriter::write_body(long long data_end, std::FILE* in, std::FILE* out) {
         section_pending_ = false;
         if (kind_ != Kind::String) {
             write_line_start(in, out);
-            position = std::ftell(in);
+            position = vf_tell(in);
         }
     }
 }
 
 void RtfWriter::write_line_start(std::FILE* in, std::FILE* out) {
-    long line_start_at = std::ftell(in);
     int line_start = std::fgetc(in);
     switch (line_start) {
         case ' ':
@@ -255,7 +254,7 @@ void RtfWriter::write_line_start(std::FILE* in, std::FILE* out) {
             return;
         default:
             // No line-start byte: the byte is the line's first character.
-            std::fseek(in, line_start_at, SEEK_SET);
+            std::ungetc(line_start, in);
             return;
     }
 }

@@ -26,7 +26,8 @@ BIN, EXAMPLES = sys.argv[1], sys.argv[2]
 # The sanitizer build skips the injected runs and the concurrent ones.
 QUICK = "--quick" in sys.argv
 SYSCALLS = [("write", "ENOSPC"), ("read", "EIO"), ("close", "EIO"), ("rename", "EIO"),
-            ("renameat", "EIO"), ("fsync", "EIO"), ("openat", "EACCES")]
+            ("renameat", "EIO"), ("fsync", "EIO"), ("openat", "EACCES"), ("lseek", "EIO"),
+            ("ftruncate", "EIO"), ("%fstat", "EIO")]
 FAILURE_LINE = re.compile(rb"^(Error|Can't|Not a valid)", re.M)
 failures = []
 
@@ -154,7 +155,9 @@ def calls_after_start(log, syscall):
         library = max((i for i, line in enumerate(lines) if re.search(r"openat\(.*\.so", line)),
                       default=0)
         start = next((i + 1 for i in range(library, len(lines)) if " close(" in lines[i]), 0)
-    calls = [bool(re.match(r"\d+\s+%s\(" % syscall, line)) for line in lines]
+    # A class such as %fstat stands for every call of its kind.
+    name = r"(new)?fstat(at)?(64)?" if syscall == "%fstat" else syscall
+    calls = [bool(re.match(r"\d+\s+%s\(" % name, line)) for line in lines]
     return sum(calls[:start]), sum(calls[start:])
 
 
