@@ -114,6 +114,7 @@ void RtfWriter::write_reference(std::FILE* in, std::FILE* out) {
 
     RtfReference reference = rtf_resolve_reference(in, folder, name);
     bool embedded = reference.found && embed_reference(reference, in, out);
+    check_document_size(out);
     if (run_ended_) {
         return;
     }
@@ -122,7 +123,18 @@ void RtfWriter::write_reference(std::FILE* in, std::FILE* out) {
         rtf_write(out, "%s", rtf_escape_text(folder) + "\\\\" + rtf_escape_text(name) + "\n");
     }
     // The body goes on with the byte that ended the line.
-    std::fseek(in, text.end_at, SEEK_SET);
+    vf_seek(text.end_at, in);
+}
+
+// Only references make a document much larger than its variable: each may
+// write a whole string or picture again.
+void RtfWriter::check_document_size(std::FILE* out) {
+    if (!run_ended_ && vf_tell(out) > kLargestDocument) {
+        std::fprintf(rt_.err, "Error: Document too large: more than %ld MB.\n",
+                     kLargestDocument >> 20);
+        failure_reported_ = true;
+        run_ended_ = true;
+    }
 }
 
 bool RtfWriter::embed_reference(const RtfReference& reference, std::FILE* in, std::FILE* out) {
