@@ -5,8 +5,8 @@
 
 namespace varkit {
 
-bool check_image_size(DecodedImage& decoded, std::uint64_t width, std::uint64_t height,
-                      const ImageBounds& bounds) {
+bool start_image(DecodedImage& decoded, std::uint64_t width, std::uint64_t height,
+                 const ImageBounds& bounds, bool holds_all_rows) {
     constexpr std::uint64_t kLargestSide = std::numeric_limits<std::uint32_t>::max();
     decoded.image.width = static_cast<std::uint32_t>(std::min(width, kLargestSide));
     decoded.image.height = static_cast<std::uint32_t>(std::min(height, kLargestSide));
@@ -16,14 +16,6 @@ bool check_image_size(DecodedImage& decoded, std::uint64_t width, std::uint64_t 
     }
     if (!image_size_allowed(width, height) || width > bounds.columns || height > bounds.rows) {
         decoded.status = DecodeStatus::TooLarge;
-        return false;
-    }
-    return true;
-}
-
-bool start_image(DecodedImage& decoded, std::uint64_t width, std::uint64_t height,
-                 const ImageBounds& bounds, bool holds_all_rows) {
-    if (!check_image_size(decoded, width, height, bounds)) {
         return false;
     }
     if (!holds_all_rows) {

@@ -62,15 +62,11 @@ inline std::uint8_t over_white(std::uint8_t grey, unsigned alpha) {
     return static_cast<std::uint8_t>((grey * alpha + 255u * (255u - alpha) + 127u) / 255u);
 }
 
-// The one check of a size a header declares, for every reader: sets the
-// size; false (status Unsupported or TooLarge) for a size no picture can come
-// from or one beyond `bounds` or the suite's image limits.
-bool check_image_size(DecodedImage& decoded, std::uint64_t width, std::uint64_t height,
-                      const ImageBounds& bounds);
-
-// check_image_size, then makes room for every pixel; false (status
-// EndsEarly) when the reader has found that the file cannot hold all the
-// rows, so no memory is set aside for them.
+// The one check of the size a header declares, for every reader: sets the
+// size and makes room for every pixel; false (status Unsupported or
+// TooLarge) for a size no picture can come from or one beyond `bounds` or
+// the suite's image limits, and (status EndsEarly) when the reader has found
+// that the file cannot hold all the rows, so no memory is set aside for them.
 bool start_image(DecodedImage& decoded, std::uint64_t width, std::uint64_t height,
                  const ImageBounds& bounds, bool holds_all_rows = true);
 

@@ -2,9 +2,10 @@
 // the suite's libpng reader, which keeps its limits.
 #include <png.h>
 
+#include <cstring>
+
 #include "picture_import/image_readers.h"
 #include "platform/png_image.h"
-#include "varfile/byte_order.h"
 
 namespace varkit {
 namespace {
@@ -12,11 +13,6 @@ namespace {
 using Bytes = std::span<const std::uint8_t>;
 
 constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-// The IHDR chunk, which must come first, declares the size right after the
-// signature.
-constexpr std::size_t kChunkTypeAt = 12;
-constexpr std::size_t kWidthAt = 16;
-constexpr std::size_t kHeightAt = 20;
 
 void damaged(DecodedImage& decoded, const PngReader& png) {
     decoded.status = DecodeStatus::Damaged;
@@ -69,18 +65,12 @@ DecodedImage decode_png(Bytes file, const ImageBounds& bounds) {
     if (file.size() < sizeof kSignature || std::memcmp(file.data(), kSignature, 8) != 0) {
         return decoded;
     }
-    // Refused by the size it declares before libpng reads any further; a
-    // file whose first chunk is no IHDR is left for libpng to find damaged.
-    if (file.size() >= kHeightAt + 4 && std::memcmp(file.data() + kChunkTypeAt, "IHDR", 4) == 0 &&
-        !check_image_size(decoded, read_be32(file.data() + kWidthAt),
-                          read_be32(file.data() + kHeightAt), bounds)) {
-        return decoded;
-    }
     PngReader png(file);
     if (!png.read_header()) {
         damaged(decoded, png);
         return decoded;
     }
+    // Refused by the size the header declares before any image data is read.
     if (!start_image(decoded, png.width(), png.height(), bounds)) {
         return decoded;
     }
