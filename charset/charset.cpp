@@ -1,6 +1,7 @@
 #include "charset/charset.h"
 
 #include <array>
+#include <utility>
 
 namespace varkit {
 namespace {
@@ -172,15 +173,46 @@ std::string hex_digits(unsigned value, int digits) {
     return text;
 }
 
-// A refused character as a message shows it: itself, but for a C1 control,
-// which a terminal could take for a command, shown as U+0085.
+// Characters that show nothing of their own on a screen, or act on what
+// stands around them: controls, spaces other than U+0020, combining marks,
+// format characters (the bidirectional overrides among them), variation
+// selectors, tags, private use and noncharacters.
+constexpr std::pair<char32_t, char32_t> kNotVisible[] = {
+    {0x0000, 0x0020},   {0x007F, 0x00A0},   {0x00AD, 0x00AD},   {0x0300, 0x036F},
+    {0x061C, 0x061C},   {0x115F, 0x1160},   {0x1680, 0x1680},   {0x17B4, 0x17B5},
+    {0x180B, 0x180F},   {0x1AB0, 0x1AFF},   {0x1DC0, 0x1DFF},   {0x2000, 0x200F},
+    {0x2028, 0x202F},   {0x205F, 0x206F},   {0x20D0, 0x20FF},   {0x3000, 0x3000},
+    {0x3164, 0x3164},   {0xD800, 0xF8FF},   {0xFDD0, 0xFDEF},   {0xFE00, 0xFE0F},
+    {0xFE20, 0xFE2F},   {0xFEFF, 0xFEFF},   {0xFFA0, 0xFFA0},   {0xFFF0, 0xFFFB},
+    {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0000, 0xE0FFF}, {0xF0000, 0x10FFFF},
+};
+
+bool is_visible(char32_t character) {
+    if ((character & 0xFFFE) == 0xFFFE) {
+        return false;  // U+FFFE and U+FFFF of every plane
+    }
+    for (const auto& [first, last] : kNotVisible) {
+        if (character >= first && character <= last) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A refused character as a message shows it: itself when it is a visible
+// character, else as U+202E, so that no character of the text can reorder,
+// hide or command what a terminal shows.
 UnicodeRefusal refusal_at(std::string_view utf8, std::size_t index, std::size_t length,
                           char32_t character, std::size_t line) {
     if (length == 0) {
         return {"0x" + hex_digits(static_cast<unsigned char>(utf8[index]), 2), line, true};
     }
-    if (character >= 0x80 && character < 0xA0) {
-        return {"U+" + hex_digits(character, 4), line, false};
+    if (!is_visible(character)) {
+        int digits = 4;
+        while ((character >> (4 * digits)) != 0) {
+            ++digits;
+        }
+        return {"U+" + hex_digits(character, digits), line, false};
     }
     return {std::string(utf8.substr(index, length)), line, false};
 }

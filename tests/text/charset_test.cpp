@@ -78,7 +78,11 @@ TEST(Charset, RefusalsNameTheCharacterAndItsLine) {
           Case{"\xC3(", "0xC3", 1, true},         // cut short
           Case{"\xC0\xAF", "0xC0", 1, true},      // overlong
           Case{"\xED\xA0\x80", "0xED", 1, true},  // surrogate
-          Case{"x\U0001F600", "\U0001F600", 1, false}, Case{"\u0085", "U+0085", 1, false}}) {
+          Case{"x\U0001F600", "\U0001F600", 1, false}, Case{"\u0085", "U+0085", 1, false},
+          // Characters that show nothing of their own, or reorder the line.
+          Case{"a\u202Eb", "U+202E", 1, false}, Case{"x\uFEFF", "U+FEFF", 1, false},
+          Case{"\uE123", "U+E123", 1, false}, Case{"\u200B", "U+200B", 1, false},
+          Case{"\U000E0041", "U+E0041", 1, false}, Case{"\U0010FFFD", "U+10FFFD", 1, false}}) {
         PlainTextFromUtf8 result = plain_text_from_utf8(c.utf8);
         ASSERT_TRUE(result.refusal) << c.utf8;
         EXPECT_EQ(result.refusal->shown, c.shown);
