@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace varkit {
 namespace {
@@ -350,9 +351,30 @@ std::size_t decode_utf8(std::string_view text, std::size_t index, char32_t& char
     return length;
 }
 
-// Characters a terminal could take for a command, or that show nothing.
-bool shows(char32_t character) {
-    return character >= 0x20 && !(character >= 0x7F && character < 0xA0);
+// Characters that show nothing of their own on a screen, or act on what
+// stands around them: controls, spaces other than U+0020, combining marks,
+// format characters (the bidirectional overrides among them), variation
+// selectors, tags, private use and noncharacters.
+constexpr std::pair<char32_t, char32_t> kNotVisible[] = {
+    {0x0000, 0x0020},   {0x007F, 0x00A0},   {0x00AD, 0x00AD},   {0x0300, 0x036F},
+    {0x061C, 0x061C},   {0x115F, 0x1160},   {0x1680, 0x1680},   {0x17B4, 0x17B5},
+    {0x180B, 0x180F},   {0x1AB0, 0x1AFF},   {0x1DC0, 0x1DFF},   {0x2000, 0x200F},
+    {0x2028, 0x202F},   {0x205F, 0x206F},   {0x20D0, 0x20FF},   {0x3000, 0x3000},
+    {0x3164, 0x3164},   {0xD800, 0xF8FF},   {0xFDD0, 0xFDEF},   {0xFE00, 0xFE0F},
+    {0xFE20, 0xFE2F},   {0xFEFF, 0xFEFF},   {0xFFA0, 0xFFA0},   {0xFFF0, 0xFFFB},
+    {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0000, 0xE0FFF}, {0xF0000, 0x10FFFF},
+};
+
+bool is_visible(char32_t character) {
+    if ((character & 0xFFFE) == 0xFFFE) {
+        return false;  // U+FFFE and U+FFFF of every plane
+    }
+    for (const auto& [first, last] : kNotVisible) {
+        if (character >= first && character <= last) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -456,7 +478,7 @@ std::optional<std::u32string> utf32_from_utf8(std::string_view utf8) {
 
 std::string shown_character(char32_t character) {
     std::string shown;
-    if (shows(character)) {
+    if (is_visible(character)) {
         append_utf8(shown, character);
         return shown;
     }

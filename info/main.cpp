@@ -1,3 +1,4 @@
+#include <clocale>
 #include <cstdio>
 
 #include "info/varlook.h"
@@ -5,6 +6,8 @@
 #include "varfile/file_io.h"
 
 int main(int argc, char** argv) {
+    // Names and comments shown on a terminal follow its character set.
+    std::setlocale(LC_CTYPE, "");
     // Varlook never touches the desktop.
     varkit::NonePlatform platform;
     varkit::Runtime rt{stdout, stderr, platform};

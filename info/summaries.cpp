@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "charset/charset.h"
 #include "varfile/varfile.h"
 
 namespace varkit {
@@ -246,7 +247,7 @@ constexpr std::uint8_t kFlagNotTokenized = 0x08;
 
 // A byte at a distance from the end of the file; 0 when there is none.
 int byte_from_end(std::FILE* file, long distance) {
-    if (std::fseek(file, -distance, SEEK_END) != 0) {
+    if (vf_seek_from(-distance, SEEK_END, file) != 0) {
         return 0;
     }
     int c = std::fgetc(file);
@@ -310,13 +311,24 @@ const char* status_word(std::uint8_t attribute) {
 }
 
 std::string shown_field(std::string_view field, std::FILE* out) {
-    std::string shown(field);
     if (::isatty(::fileno(out)) != 1) {
-        return shown;
+        return std::string(field);
     }
-    for (char& c : shown) {
-        if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) {
-            c = '?';
+    // A UTF-8 terminal shows the calculator's characters; any other shows
+    // the bytes. Either way no C0 or C1 control reaches it.
+    const bool utf8 = console_uses_utf8();
+    std::string shown;
+    for (char c : field) {
+        const auto code = static_cast<std::uint8_t>(c);
+        const char32_t character = utf8 && code != 0 ? unicode_of(code).front() : code;
+        if ((character < 0x20 && character != '\t') || (character >= 0x7F && character < 0xA0)) {
+            shown += '?';
+        } else if (utf8) {
+            for (char32_t spelt : unicode_of(code)) {
+                append_utf8(shown, spelt);
+            }
+        } else {
+            shown += c;
         }
     }
     return shown;

@@ -21,9 +21,11 @@ void print_contents_summary(std::uint8_t type_code, std::FILE* file, std::FILE* 
 const char* status_word(std::uint8_t attribute);
 
 // A field from the file (a name, folder, comment or macro name) as it may be
-// printed on `out`: on a terminal the C0 control bytes other than tab, and
-// DEL, become '?', so no byte of a file can act as a control sequence or
-// forge a report line; to a pipe or file every byte goes out as it is.
+// printed on `out`: on a terminal the C0 controls other than tab, DEL and the
+// C1 controls become '?', so no byte of a file can act as a control sequence
+// or forge a report line (a UTF-8 terminal gets the calculator's characters,
+// any control among them '?'); to a pipe or file every byte goes out as it
+// is.
 std::string shown_field(std::string_view field, std::FILE* out);
 
 }  // namespace varkit

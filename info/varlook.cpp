@@ -176,6 +176,9 @@ bool check_file_size(const VarHeader& header, std::FILE* file, std::FILE* out) {
     if (actual == expected) {
         return true;
     }
+    if (actual < 0) {
+        return false;  // the caller reports the failed read
+    }
     if (actual < expected) {
         std::fprintf(out,
                      "Error: File is cut short: %ld bytes, where data length %u needs %ld; "
@@ -210,7 +213,7 @@ Checksum verify_checksum(const VarHeader& header, bool fix, std::FILE* file, std
                      stored, computed);
         return Checksum::Wrong;
     }
-    if (std::fseek(file, -2, SEEK_END) != 0 ||
+    if (vf_seek_from(-2, SEEK_END, file) != 0 ||
         vf_write_checksum(static_cast<std::uint16_t>(computed), file) != 1 ||
         std::fflush(file) != 0) {
         std::fputs("Error: Can't write the checksum.\n", out);
@@ -253,10 +256,14 @@ bool report_input(const VarlookOptions& options, VariableInput& input, Runtime& 
         std::fputs("Error: File type not supported.\n", rt.out);
         return false;
     }
-    if (file_size(file.get()) < kHeaderSize) {
+    const long size = file_size(file.get());
+    if (size < 0) {
+        return report_read_failure(input, rt);
+    }
+    if (size < kHeaderSize) {
         // Nothing is written into a file too short to hold its own header.
         std::fprintf(rt.out, "Error: File is cut short: %ld bytes, less than a %ld-byte header.\n",
-                     file_size(file.get()), kHeaderSize);
+                     size, kHeaderSize);
         return false;
     }
     bool sound = true;

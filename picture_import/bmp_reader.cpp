@@ -311,7 +311,7 @@ class RleDecoder {
 
 }  // namespace
 
-DecodedImage decode_bmp(Bytes file) {
+DecodedImage decode_bmp(Bytes file, const ImageBounds& bounds) {
     DecodedImage decoded;
     decoded.format = ImageFormat::Bmp;
     BmpHeader header;
@@ -328,7 +328,7 @@ DecodedImage decode_bmp(Bytes file) {
     // read is still told as one.
     decoded.image.two_coloured = header.bits_per_pixel == 1;
     const bool run_length = header.compression == kRle8 || header.compression == kRle4;
-    if (!start_image(decoded, decoded.image.width, decoded.image.height,
+    if (!start_image(decoded, decoded.image.width, decoded.image.height, bounds,
                      run_length ||
                          holds_all_rows(file, header, decoded.image.width, decoded.image.height))) {
         return decoded;

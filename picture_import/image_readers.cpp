@@ -6,7 +6,7 @@
 namespace varkit {
 
 bool start_image(DecodedImage& decoded, std::uint64_t width, std::uint64_t height,
-                 bool holds_all_rows) {
+                 const ImageBounds& bounds, bool holds_all_rows) {
     constexpr std::uint64_t kLargestSide = std::numeric_limits<std::uint32_t>::max();
     decoded.image.width = static_cast<std::uint32_t>(std::min(width, kLargestSide));
     decoded.image.height = static_cast<std::uint32_t>(std::min(height, kLargestSide));
@@ -14,8 +14,7 @@ bool start_image(DecodedImage& decoded, std::uint64_t width, std::uint64_t heigh
         decoded.status = DecodeStatus::Unsupported;
         return false;
     }
-    if (width > kLargestImagePixels || height > kLargestImagePixels ||
-        width * height > kLargestImagePixels) {
+    if (!image_size_allowed(width, height) || width > bounds.columns || height > bounds.rows) {
         decoded.status = DecodeStatus::TooLarge;
         return false;
     }
@@ -28,17 +27,33 @@ bool start_image(DecodedImage& decoded, std::uint64_t width, std::uint64_t heigh
     return true;
 }
 
-DecodedImage decode_image(std::span<const std::uint8_t> file) {
-    if (file.size() >= 2 && file[0] == 'B' && file[1] == 'M') {
-        return decode_bmp(file);
+std::optional<ImageFormat> image_format_of(std::span<const std::uint8_t> first_bytes) {
+    if (first_bytes.size() >= 2 && first_bytes[0] == 'B' && first_bytes[1] == 'M') {
+        return ImageFormat::Bmp;
     }
-    if (file.size() >= 1 && file[0] == 0x89) {
-        return decode_png(file);
+    if (first_bytes.size() >= 1 && first_bytes[0] == 0x89) {
+        return ImageFormat::Png;
     }
-    if (file.size() >= 1 && file[0] == 'P') {
-        return decode_pnm(file);
+    if (first_bytes.size() >= 1 && first_bytes[0] == 'P') {
+        return ImageFormat::Pnm;
     }
-    return DecodedImage{};
+    return std::nullopt;
+}
+
+DecodedImage decode_image(std::span<const std::uint8_t> file, const ImageBounds& bounds) {
+    const std::optional<ImageFormat> format = image_format_of(file);
+    if (!format) {
+        return DecodedImage{};
+    }
+    switch (*format) {
+        case ImageFormat::Bmp:
+            return decode_bmp(file, bounds);
+        case ImageFormat::Png:
+            return decode_png(file, bounds);
+        case ImageFormat::Pnm:
+            break;
+    }
+    return decode_pnm(file, bounds);
 }
 
 }  // namespace varkit

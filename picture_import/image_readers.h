@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "platform/image_limits.h"
 
 namespace varkit {
 
@@ -30,7 +33,7 @@ enum class DecodeStatus {
     Unsupported,  // a kind or size of image the format allows but no picture can come from
     Damaged,      // the format's own rules are broken; `detail` says how
     EndsEarly,    // the data ends before the last row
-    TooLarge,     // more pixels than are ever read into memory
+    TooLarge,     // larger than the caller takes, or than is ever read into memory
 };
 
 struct DecodedImage {
@@ -40,9 +43,14 @@ struct DecodedImage {
     std::string detail;
 };
 
-// More pixels than this are refused before anything is decoded: an 8192 x 4096
-// screenshot still fits.
-inline constexpr std::uint64_t kLargestImagePixels = std::uint64_t{1} << 25;
+// The largest image a caller takes, by its sides: the picture its output
+// holds, or any the suite's image limits allow (one to be scaled down). A
+// larger image is refused by the size its header declares, before any memory
+// is set aside for its pixels.
+struct ImageBounds {
+    std::uint64_t columns = kLargestImageSide;
+    std::uint64_t rows = kLargestImageSide;
+};
 
 // The luminance of a colour (ITU-R BT.601 weights), rounded.
 inline std::uint8_t luminance(unsigned red, unsigned green, unsigned blue) {
@@ -54,19 +62,23 @@ inline std::uint8_t over_white(std::uint8_t grey, unsigned alpha) {
     return static_cast<std::uint8_t>((grey * alpha + 255u * (255u - alpha) + 127u) / 255u);
 }
 
-// Sets the size and makes room for every pixel; false (status Unsupported
-// or TooLarge) for a size no picture can come from, and (status EndsEarly)
-// when the reader has found that the file cannot hold all the rows, so no
-// memory is set aside for them.
+// The one check of the size a header declares, for every reader: sets the
+// size and makes room for every pixel; false (status Unsupported or
+// TooLarge) for a size no picture can come from or one beyond `bounds` or
+// the suite's image limits, and (status EndsEarly) when the reader has found
+// that the file cannot hold all the rows, so no memory is set aside for them.
 bool start_image(DecodedImage& decoded, std::uint64_t width, std::uint64_t height,
-                 bool holds_all_rows = true);
+                 const ImageBounds& bounds, bool holds_all_rows = true);
 
 // The readers, one per format. Each takes the whole file's bytes.
-DecodedImage decode_bmp(std::span<const std::uint8_t> file);
-DecodedImage decode_png(std::span<const std::uint8_t> file);
-DecodedImage decode_pnm(std::span<const std::uint8_t> file);
+DecodedImage decode_bmp(std::span<const std::uint8_t> file, const ImageBounds& bounds);
+DecodedImage decode_png(std::span<const std::uint8_t> file, const ImageBounds& bounds);
+DecodedImage decode_pnm(std::span<const std::uint8_t> file, const ImageBounds& bounds);
+
+// The format the first bytes of a file name, if any.
+std::optional<ImageFormat> image_format_of(std::span<const std::uint8_t> first_bytes);
 
 // Finds the format from the first bytes and runs its reader.
-DecodedImage decode_image(std::span<const std::uint8_t> file);
+DecodedImage decode_image(std::span<const std::uint8_t> file, const ImageBounds& bounds = {});
 
 }  // namespace varkit

@@ -9,7 +9,8 @@ namespace {
 // One line of `in_count` values, `in_step` apart, averaged down to
 // `out_count` values: each covers in_count / out_count of the input, partly
 // covered values counting by the part covered.
-void shrink_line(const float* in, std::size_t in_count, std::size_t in_step, float* out,
+template <typename Value>
+void shrink_line(const Value* in, std::size_t in_count, std::size_t in_step, float* out,
                  std::size_t out_count, std::size_t out_step) {
     const double scale = static_cast<double>(in_count) / static_cast<double>(out_count);
     for (std::size_t o = 0; o < out_count; ++o) {
@@ -66,10 +67,11 @@ GreyImage fit_within(const GreyImage& image, const Dimensions& limit) {
     fitted.width = side(image.width, limit.columns);
     fitted.height = side(image.height, limit.rows);
     const std::size_t w = image.width, h = image.height, nw = fitted.width, nh = fitted.height;
-    std::vector<float> source(image.pixels.begin(), image.pixels.end());
+    // Rows first, straight from the image: the narrowed rows take no more
+    // memory than the picture's columns times the image's rows.
     std::vector<float> narrow(h * nw);
     for (std::size_t y = 0; y < h; ++y) {
-        shrink_line(source.data() + y * w, w, 1, narrow.data() + y * nw, nw, 1);
+        shrink_line(image.pixels.data() + y * w, w, 1, narrow.data() + y * nw, nw, 1);
     }
     std::vector<float> small(nh * nw);
     for (std::size_t x = 0; x < nw; ++x) {
@@ -108,10 +110,8 @@ std::vector<std::uint8_t> picture_rows_of(const GreyImage& image, const Reductio
 }
 
 std::optional<ImagePicture> picture_of_image_file(std::span<const std::uint8_t> file) {
-    DecodedImage decoded = decode_image(file);
-    const Dimensions largest{kMaxPictureRows, kMaxPictureColumns};
-    if (decoded.status != DecodeStatus::Decoded ||
-        !fits_within(decoded.image.width, decoded.image.height, largest)) {
+    DecodedImage decoded = decode_image(file, ImageBounds{kMaxPictureColumns, kMaxPictureRows});
+    if (decoded.status != DecodeStatus::Decoded) {
         return std::nullopt;
     }
     ImagePicture picture;

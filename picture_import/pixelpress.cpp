@@ -23,9 +23,9 @@ constexpr std::string_view kUsageHead =
     "\n";
 constexpr std::string_view kUsage[] = {kUsageHead, kNamingUsageLines, "\n\n"};
 
-// The largest input read into memory: a 32-bit BMP of the largest image
-// the readers take.
-constexpr std::size_t kLargestInput = std::size_t{1} << 28;
+// The largest input read into memory: well beyond a 32-bit BMP of the
+// largest image the readers take.
+constexpr std::size_t kLargestInput = std::size_t{1} << 26;
 
 constexpr Dimensions kLargestPicture{kMaxPictureRows, kMaxPictureColumns};
 
@@ -120,12 +120,17 @@ OutputKind output_kind(const std::string& ti_path) {
     return kind;
 }
 
-// The whole input in memory; false after the message when it cannot be read.
+// The whole input in memory; false after the message when it cannot be
+// read, or its first bytes begin no image (nothing more is read then).
 bool read_whole(std::FILE* input, const char* source, std::vector<std::uint8_t>& bytes,
                 std::FILE* err) {
     std::uint8_t buffer[65536];
     std::size_t count;
     while ((count = std::fread(buffer, 1, sizeof buffer, input)) > 0) {
+        if (bytes.empty() && !image_format_of(std::span(buffer, count))) {
+            std::fprintf(err, "Error: %s is not a bitmap.\n", source);
+            return false;
+        }
         if (bytes.size() + count > kLargestInput) {
             std::fprintf(err, "Error: %s is too large to be an image the program reads.\n", source);
             return false;
@@ -232,7 +237,12 @@ bool write_output(std::FILE* file, const OutputKind& kind, const Dimensions& siz
 int import_image(const std::vector<std::uint8_t>& bytes, const char* source, const char* input_name,
                  Settings& settings, bool& refused, Runtime& rt) {
     const OutputKind kind = output_kind(settings.ti_path);
-    DecodedImage decoded = decode_image(bytes);
+    // Without --fit an image larger than the picture is refused by its
+    // header; with it, any the image limits allow is read to be scaled down.
+    const Dimensions limit = kind.limit();
+    const ImageBounds bounds =
+        settings.fit ? ImageBounds{} : ImageBounds{limit.columns, limit.rows};
+    DecodedImage decoded = decode_image(bytes, bounds);
     if (!check_image(decoded, source, kind, settings, rt.err)) {
         return 1;
     }

@@ -4,7 +4,7 @@
 
 namespace varkit {
 
-DecodedImage decode_png(std::span<const std::uint8_t>) {
+DecodedImage decode_png(std::span<const std::uint8_t>, const ImageBounds&) {
     DecodedImage decoded;
     decoded.status = DecodeStatus::NotImage;
     decoded.format = ImageFormat::Png;

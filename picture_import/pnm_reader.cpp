@@ -178,7 +178,7 @@ DecodeStatus read_samples(Bytes file, PnmScanner& scanner, const PnmHeader& head
 
 }  // namespace
 
-DecodedImage decode_pnm(Bytes file) {
+DecodedImage decode_pnm(Bytes file, const ImageBounds& bounds) {
     DecodedImage decoded;
     decoded.format = ImageFormat::Pnm;
     if (file.size() < 2 || file[0] != 'P' || file[1] < '1' || file[1] > '6') {
@@ -197,7 +197,8 @@ DecodedImage decode_pnm(Bytes file) {
         decoded.detail = "its maximum sample value is not 1 to 65535";
         return decoded;
     }
-    if (!start_image(decoded, header.width, header.height, holds_all_rows(file, scanner, header))) {
+    if (!start_image(decoded, header.width, header.height, bounds,
+                     holds_all_rows(file, scanner, header))) {
         return decoded;
     }
     if (header.bitmap()) {

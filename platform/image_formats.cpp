@@ -2,19 +2,20 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 
 #include "platform/dib.h"
+#include "platform/image_limits.h"
 #include "platform/png_image.h"
 #include "varfile/byte_order.h"
 
 namespace varkit {
 namespace {
 
-// Larger images are refused rather than decoded into memory.
-constexpr std::uint64_t kLargestPixelCount = std::uint64_t{1} << 26;
 constexpr std::uint32_t kBiRgb = 0;
 constexpr std::uint32_t kBiBitfields = 3;
 
@@ -72,8 +73,7 @@ std::optional<DibLayout> parse_dib(const std::uint8_t* data, std::size_t size) {
 }
 
 bool holds_all_rows(const DibLayout& layout, std::size_t size) {
-    const std::uint64_t pixels = std::uint64_t{layout.width} * layout.height;
-    return pixels <= kLargestPixelCount && layout.rows_offset <= size &&
+    return image_size_allowed(layout.width, layout.height) && layout.rows_offset <= size &&
            (size - layout.rows_offset) / layout.stride >= layout.height;
 }
 
@@ -214,57 +214,53 @@ std::vector<Bgr> grey_table(std::size_t levels) {
     return table;
 }
 
-std::vector<std::uint8_t> dib_from_palette_png(PngImage& image) {
-    std::vector<std::uint8_t> colormap(256 * 3);
-    std::vector<std::uint8_t> indices(std::size_t{image->width} * image->height);
-    image->format = PNG_FORMAT_BGR | PNG_FORMAT_FLAG_COLORMAP;
-    if (!png_image_finish_read(image.get(), nullptr, indices.data(), 0, colormap.data())) {
+// A palette of at most two colours gives 1 bit per pixel, larger ones 4 or 8.
+std::vector<std::uint8_t> dib_from_palette_png(PngReader& png) {
+    std::vector<std::uint8_t> indices;
+    const std::vector<std::uint8_t> palette = png.palette_rgba();
+    if (palette.empty() || !png.read_image(PngReader::Pixels::PaletteIndex, indices)) {
         return {};
     }
-    const std::size_t colours = std::max<png_uint_32>(image->colormap_entries, 1);
     std::vector<Bgr> table;
-    for (std::size_t i = 0; i < colours; ++i) {
-        table.push_back({colormap[3 * i], colormap[3 * i + 1], colormap[3 * i + 2]});
+    for (std::size_t i = 0; i < palette.size(); i += 4) {
+        table.push_back({palette[i + 2], palette[i + 1], palette[i]});
     }
-    const unsigned bits = colours <= 2 ? 1 : colours <= 16 ? 4 : 8;
-    DibBuilder builder(image->width, image->height, bits, table);
-    for (std::uint32_t y = 0; y < image->height; ++y) {
-        for (std::uint32_t x = 0; x < image->width; ++x) {
-            builder.put_index(x, y, indices[std::size_t{y} * image->width + x]);
+    const unsigned bits = table.size() <= 2 ? 1 : table.size() <= 16 ? 4 : 8;
+    DibBuilder builder(png.width(), png.height(), bits, table);
+    for (std::uint32_t y = 0; y < png.height(); ++y) {
+        for (std::uint32_t x = 0; x < png.width(); ++x) {
+            const std::size_t index = indices[std::size_t{y} * png.width() + x];
+            builder.put_index(x, y, static_cast<unsigned>(std::min(index, table.size() - 1)));
         }
     }
     return builder.take();
 }
 
-std::vector<std::uint8_t> dib_from_grey_png(PngImage& image, unsigned file_bit_depth) {
-    std::vector<std::uint8_t> grey(std::size_t{image->width} * image->height);
-    image->format = PNG_FORMAT_GRAY;
-    if (!png_image_finish_read(image.get(), nullptr, grey.data(), 0, nullptr)) {
+// Grey of 1 bit stays 1 bit, any other grey is 8 bits; colour is 24 bits,
+// anything with transparency 32.
+std::vector<std::uint8_t> dib_from_direct_png(PngReader& png) {
+    std::vector<std::uint8_t> rgba;
+    if (!png.read_image(PngReader::Pixels::Rgba, rgba)) {
         return {};
     }
-    const bool two_levels = file_bit_depth == 1;
-    DibBuilder builder(image->width, image->height, two_levels ? 1 : 8,
-                       grey_table(two_levels ? 2 : 256));
-    for (std::uint32_t y = 0; y < image->height; ++y) {
-        for (std::uint32_t x = 0; x < image->width; ++x) {
-            std::uint8_t v = grey[std::size_t{y} * image->width + x];
-            builder.put_index(x, y, two_levels ? (v >= 128 ? 1 : 0) : v);
+    const bool alpha = png.has_transparency();
+    const bool grey = (png.colour_type() & PNG_COLOR_MASK_COLOR) == 0 && !alpha;
+    const bool two_levels = grey && png.bit_depth() == 1;
+    const unsigned bits = alpha ? 32 : !grey ? 24 : two_levels ? 1 : 8;
+    DibBuilder builder(png.width(), png.height(), bits,
+                       grey ? grey_table(two_levels ? 2 : 256) : std::vector<Bgr>{});
+    for (std::uint32_t y = 0; y < png.height(); ++y) {
+        std::uint8_t* row = builder.row_from_top(y);
+        for (std::uint32_t x = 0; x < png.width(); ++x) {
+            const std::uint8_t* pixel = rgba.data() + 4 * (std::size_t{y} * png.width() + x);
+            if (grey) {
+                builder.put_index(x, y, two_levels ? pixel[0] >= 128 : pixel[0]);
+            } else {
+                const std::size_t step = alpha ? 4 : 3;
+                const std::uint8_t bgra[4] = {pixel[2], pixel[1], pixel[0], pixel[3]};
+                std::memcpy(row + x * step, bgra, step);
+            }
         }
-    }
-    return builder.take();
-}
-
-std::vector<std::uint8_t> dib_from_colour_png(PngImage& image, bool with_alpha) {
-    const std::size_t step = with_alpha ? 4 : 3;
-    std::vector<std::uint8_t> pixels(std::size_t{image->width} * image->height * step);
-    image->format = with_alpha ? PNG_FORMAT_BGRA : PNG_FORMAT_BGR;
-    if (!png_image_finish_read(image.get(), nullptr, pixels.data(), 0, nullptr)) {
-        return {};
-    }
-    DibBuilder builder(image->width, image->height, with_alpha ? 32 : 24, {});
-    const std::size_t row_bytes = std::size_t{image->width} * step;
-    for (std::uint32_t y = 0; y < image->height; ++y) {
-        std::memcpy(builder.row_from_top(y), pixels.data() + y * row_bytes, row_bytes);
     }
     return builder.take();
 }
@@ -316,30 +312,14 @@ std::optional<std::string> png_from_dib(const std::vector<std::uint8_t>& dib) {
 }
 
 std::optional<std::vector<std::uint8_t>> dib_from_png(std::string_view png) {
-    // The bit depth is not part of what the simplified reader reports: it
-    // sits in the IHDR chunk right after the signature.
-    constexpr std::size_t kBitDepthAt = 24;
-    if (png.size() <= kBitDepthAt || png.substr(12, 4) != "IHDR") {
+    PngReader reader(std::span(reinterpret_cast<const std::uint8_t*>(png.data()), png.size()));
+    if (!reader.read_header() || !image_size_allowed(reader.width(), reader.height())) {
         return std::nullopt;
     }
-    const unsigned file_bit_depth = static_cast<std::uint8_t>(png[kBitDepthAt]);
-    PngImage image;
-    if (!png_image_begin_read_from_memory(image.get(), png.data(), png.size()) ||
-        image->width == 0 || image->height == 0 ||
-        std::uint64_t{image->width} * image->height > kLargestPixelCount) {
-        return std::nullopt;
-    }
-    const png_uint_32 format = image->format;
-    std::vector<std::uint8_t> dib;
-    if (format & PNG_FORMAT_FLAG_ALPHA) {
-        dib = dib_from_colour_png(image, true);
-    } else if (format & PNG_FORMAT_FLAG_COLORMAP) {
-        dib = dib_from_palette_png(image);
-    } else if (format & PNG_FORMAT_FLAG_COLOR) {
-        dib = dib_from_colour_png(image, false);
-    } else {
-        dib = dib_from_grey_png(image, file_bit_depth);
-    }
+    std::vector<std::uint8_t> dib =
+        reader.colour_type() == PNG_COLOR_TYPE_PALETTE && !reader.has_transparency()
+            ? dib_from_palette_png(reader)
+            : dib_from_direct_png(reader);
     if (dib.empty()) {
         return std::nullopt;
     }

@@ -2,6 +2,7 @@
 // characters, the calculator font's code points and the markup commands.
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -67,7 +68,7 @@ int font_size_value(int operand) {
 int read_command_byte(std::FILE* in) {
     int byte = std::fgetc(in);
     if (byte == 0) {
-        std::fseek(in, -1, SEEK_CUR);
+        std::ungetc(byte, in);
         return EOF;
     }
     return byte;
@@ -129,6 +130,38 @@ std::vector<std::int16_t> rtf_unicode_units(char32_t character) {
             static_cast<std::int16_t>(0xDC00 + (offset & 0x3FF))};
 }
 
+// What a literal escape may pass: the control words that format characters,
+// paragraphs and pages, and special characters. Every other word, any
+// destination above all ({\*\...}, \field, \fldinst, \object, \pict, \bin),
+// would let a variable put structure of its own into the document.
+constexpr std::string_view kFormattingWords[] = {
+    "b",       "box",       "bullet",    "caps",   "cb",      "cf",      "charscalex", "chcbpat",
+    "chdate",  "chdpa",     "chdpl",     "chpgn",  "chtime",  "column",  "deleted",    "dn",
+    "embo",    "emdash",    "emspace",   "endash", "enspace", "expnd",   "expndtw",    "f",
+    "fi",      "fs",        "highlight", "i",      "impr",    "keep",    "keepn",      "kerning",
+    "lang",    "ldblquote", "li",        "line",   "lquote",  "ltrmark", "nosupersub", "outl",
+    "page",    "pagebb",    "par",       "pard",   "plain",   "qc",      "qj",         "ql",
+    "qmspace", "qr",        "rdblquote", "ri",     "rquote",  "rtlmark", "sa",         "sb",
+    "sbknone", "scaps",     "sect",      "sectd",  "shad",    "sl",      "slmult",     "strike",
+    "striked", "sub",       "super",     "tab",    "tb",      "tqc",     "tqdec",      "tqr",
+    "tx",      "ul",        "uld",       "uldash", "uldb",    "ulnone",  "ulth",       "ulw",
+    "ulwave",  "up",        "v",         "zwj",    "zwnj",
+};
+
+// Control symbols that stand for a character: a non-breaking space, an
+// optional hyphen, a non-breaking hyphen, a character by its code, and the
+// three characters RTF reserves.
+constexpr std::string_view kCharacterSymbols = "~-_'\\{}";
+
+bool passes_control(std::string_view word, int next) {
+    if (word.empty()) {
+        return next != kWriterText &&
+               kCharacterSymbols.find(static_cast<char>(next)) != std::string_view::npos;
+    }
+    return std::find(std::begin(kFormattingWords), std::end(kFormattingWords), word) !=
+           std::end(kFormattingWords);
+}
+
 }  // namespace
 
 std::uint8_t rtf_font_code(std::uint8_t calculator_code) {
@@ -185,6 +218,50 @@ std::string rtf_unicode_character(std::uint8_t calculator_code) {
 std::string rtf_font_entry(std::string_view face_name) {
     return "{\\f" + std::to_string(kExtraFontNumber) + "\\fnil\\fcharset0\\fprq2 " +
            rtf_escape_text(face_name) + ";}";
+}
+
+// The byte after a literal escape: RTF of the user's own. A backslash waits
+// for the word or symbol it begins (settle_control_word decides it); a group
+// it opens stays inside the run group, and a "}" that would close the run
+// group, or the document, is written as text.
+void RtfWriter::write_literal(int byte, std::FILE* out) {
+    open_run(out);
+    if (control_pending_ && (control_word_.empty() || is_control_word_letter(byte))) {
+        rtf_put(byte, out);
+        return;
+    }
+    settle_control_word(byte, out);
+    switch (byte) {
+        case '\\':
+            control_pending_ = true;
+            return;
+        case '{':
+            ++literal_groups_;
+            break;
+        case '}':
+            if (literal_groups_ == 0) {
+                std::fputs("\\}", out);
+                return;
+            }
+            --literal_groups_;
+            break;
+        default:
+            break;
+    }
+    std::fputc(byte, out);
+}
+
+// Ends the control word or symbol that an escaped backslash began, once the
+// byte after it is known. A formatting word or a character symbol passes;
+// anything else is written as text, its backslash escaped.
+void RtfWriter::settle_control_word(int next, std::FILE* out) {
+    if (!control_pending_) {
+        return;
+    }
+    control_pending_ = false;
+    std::fputs(passes_control(control_word_, next) ? "\\" : "\\\\", out);
+    std::fwrite(control_word_.data(), 1, control_word_.size(), out);
+    control_word_.clear();
 }
 
 int RtfWriter::rtf_emit_char(int code, std::FILE* in, std::FILE* out) {
@@ -307,10 +384,14 @@ void RtfWriter::write_operand_markup(int letter, std::FILE* in, std::FILE* out) 
     } else if (letter == 'f') {
         if (operand == 'd' || operand == 'D') {
             rtf_write(out, "\\plain ");
-        } else {
+        } else if (operand >= '0' && operand <= '9') {
             rtf_write(out, "\\f");
             rtf_put(operand, out);
             rtf_put(' ', out);
+        } else {
+            // A font number is a digit: any other byte is no operand but
+            // the text's next character, read again as such.
+            std::ungetc(operand, in);
         }
     } else {
         rtf_write(out, "\\fs%s ", std::to_string(4 * font_size_value(operand) + 12));

@@ -17,6 +17,16 @@ inline constexpr std::uint8_t kUnreadableType = 0xFF;
 inline constexpr int kLiteralEscape = 0x0E;
 inline constexpr int kMarkupCommand = 0x7F;
 
+// In place of the byte after a control word: the writer's own RTF follows.
+inline constexpr int kWriterText = -1;
+
+// RTF control words have at most 32 letters.
+inline constexpr std::size_t kLongestControlWord = 32;
+
+inline bool is_control_word_letter(int byte) {
+    return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
+}
+
 // From a data offset: 4 reserved bytes and the data length come before the
 // first data byte. A TEXT's first line-start byte follows its 2-byte cursor
 // position, a STR's first character its leading zero.

@@ -28,7 +28,7 @@ constexpr char kLowerHex[] = "0123456789abcdef";
 std::optional<DeviceBitmap> read_picture_bitmap(std::FILE* in) {
     Dimensions size;
     long first_row = 0;
-    if (vf_read_word_pair(&size, in) != 1 || (first_row = std::ftell(in)) < 0) {
+    if (vf_read_word_pair(&size, in) != 1 || (first_row = vf_tell(in)) < 0) {
         return std::nullopt;
     }
     std::vector<std::uint8_t> rows;

@@ -36,7 +36,7 @@ struct ReferenceText {
 ReferenceText read_reference_text(std::FILE* in) {
     ReferenceText text;
     for (;;) {
-        long at = std::ftell(in);
+        long at = vf_tell(in);
         int c = std::fgetc(in);
         if (c == EOF || c == 0 || c == '\r') {
             text.end_at = at;
@@ -110,10 +110,11 @@ void RtfWriter::write_reference(std::FILE* in, std::FILE* out) {
     // A name alone lies in the current folder.
     std::string folder = text.has_name_part ? text.folder : current_folder_;
     std::string name = text.has_name_part ? text.name : text.folder;
-    std::fseek(in, text.end_at, SEEK_SET);
+    vf_seek(text.end_at, in);
 
     RtfReference reference = rtf_resolve_reference(in, folder, name);
     bool embedded = reference.found && embed_reference(reference, in, out);
+    check_document_size(out);
     if (run_ended_) {
         return;
     }
@@ -122,7 +123,18 @@ void RtfWriter::write_reference(std::FILE* in, std::FILE* out) {
         rtf_write(out, "%s", escaped_name(folder) + "\\\\" + escaped_name(name) + "\n");
     }
     // The body goes on with the byte that ended the line.
-    std::fseek(in, text.end_at, SEEK_SET);
+    vf_seek(text.end_at, in);
+}
+
+// Only references make a document much larger than its variable: each may
+// write a whole string or picture again.
+void RtfWriter::check_document_size(std::FILE* out) {
+    if (!run_ended_ && vf_tell(out) > kLargestDocument) {
+        std::fprintf(rt_.err, "Error: Document too large: more than %ld MB.\n",
+                     kLargestDocument >> 20);
+        failure_reported_ = true;
+        run_ended_ = true;
+    }
 }
 
 bool RtfWriter::embed_reference(const RtfReference& reference, std::FILE* in, std::FILE* out) {

@@ -78,6 +78,7 @@ void RtfWriter::open_run(std::FILE* out) {
 
 void RtfWriter::rtf_write(std::FILE* out, std::string_view format, std::string_view argument) {
     open_run(out);
+    settle_control_word(kWriterText, out);
     std::size_t slot = format.find("%s");
     if (slot == std::string_view::npos) {
         std::fwrite(format.data(), 1, format.size(), out);
@@ -91,12 +92,23 @@ void RtfWriter::rtf_write(std::FILE* out, std::string_view format, std::string_v
 
 void RtfWriter::rtf_put(int byte, std::FILE* out) {
     open_run(out);
+    if (control_pending_) {
+        if (is_control_word_letter(byte) && control_word_.size() < kLongestControlWord) {
+            control_word_ += static_cast<char>(byte);
+            return;
+        }
+        settle_control_word(byte, out);
+    }
     std::fputc(static_cast<unsigned char>(byte), out);
 }
 
 int RtfWriter::rtf_close_run(std::FILE* out) {
     if (!run_open_) {
         return 0;
+    }
+    settle_control_word(kWriterText, out);
+    for (; literal_groups_ > 0; --literal_groups_) {
+        std::fputc('}', out);
     }
     std::fputc('}', out);
     run_open_ = false;
@@ -218,7 +230,7 @@ void RtfWriter::write_body(long long data_end, std::FILE* in, std::FILE* out) {
     // the stream on its own: a markup command reads its letter and operand,
     // a line start may step back or jump to a referenced variable and back.
     const long long text_end = data_end - kDataEndMargin;
-    long long position = std::ftell(in);
+    long long position = vf_tell(in);
     while (!run_ended_) {
         int c = std::fgetc(in);
         if (c == EOF || c == 0) {
@@ -235,13 +247,13 @@ void RtfWriter::write_body(long long data_end, std::FILE* in, std::FILE* out) {
                 break;
             }
             ++position;
-            rtf_put(literal, out);
+            write_literal(literal, out);
             continue;
         }
         if (c != '\r') {
             rtf_emit_char(c, in, out);
             if (c == kMarkupCommand) {
-                position = std::ftell(in);
+                position = vf_tell(in);
             }
             continue;
         }
@@ -249,13 +261,12 @@ void RtfWriter::write_body(long long data_end, std::FILE* in, std::FILE* out) {
         section_pending_ = false;
         if (kind_ != Kind::String) {
             write_line_start(in, out);
-            position = std::ftell(in);
+            position = vf_tell(in);
         }
     }
 }
 
 void RtfWriter::write_line_start(std::FILE* in, std::FILE* out) {
-    long line_start_at = std::ftell(in);
     int line_start = std::fgetc(in);
     switch (line_start) {
         case ' ':
@@ -280,7 +291,7 @@ void RtfWriter::write_line_start(std::FILE* in, std::FILE* out) {
             return;
         default:
             // No line-start byte: the byte is the line's first character.
-            std::fseek(in, line_start_at, SEEK_SET);
+            std::ungetc(line_start, in);
             return;
     }
 }

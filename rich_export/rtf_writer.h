@@ -45,6 +45,11 @@ struct RtfSettings {
     bool no_clipboard = false;
 };
 
+// The largest document written, a thousand times any real report: a lab
+// report can name one large string or picture thousands of times, and a
+// document that grows past this ends the run.
+inline constexpr long kLargestDocument = 64L << 20;
+
 // The font number the extra font table entry carries.
 inline constexpr int kExtraFontNumber = 6;
 
@@ -89,7 +94,7 @@ class RtfWriter {
     // Writes the whole document for the file's converted variable: the first
     // entry that is no folder. 1 when a document was written; 0 when the type
     // is not supported (nothing written then) or the run was ended on the way
-    // (see run_ended()).
+    // (see run_ended()), as by a document larger than kLargestDocument.
     int rtf_convert(std::int32_t calculator_code, std::FILE* in, std::FILE* out);
 
     // Writes one calculator character, code 1 to 255; a markup command (0x7F)
@@ -173,7 +178,10 @@ class RtfWriter {
     void write_high_char(std::uint8_t code, std::FILE* out);
     bool written_as_unicode(std::uint8_t code) const;
     std::string escaped_name(std::string_view name) const;
+    void write_literal(int byte, std::FILE* out);
+    void settle_control_word(int next, std::FILE* out);
     void write_reference(std::FILE* in, std::FILE* out);
+    void check_document_size(std::FILE* out);
     bool embed_reference(const RtfReference& reference, std::FILE* in, std::FILE* out);
     bool place_on_clipboard(const DeviceBitmap& bitmap);
     std::optional<std::vector<std::uint8_t>> dib_through_clipboard(const DeviceBitmap& bitmap);
@@ -188,6 +196,11 @@ class RtfWriter {
     bool run_ended_ = false;
     bool failure_reported_ = false;
     std::array<bool, 128> format_toggles_{};  // indexed by the toggle's letter
+    // The user's own RTF from literal escapes: a backslash waits for the
+    // word or symbol it begins, and groups it opened close with the run.
+    bool control_pending_ = false;
+    std::string control_word_;
+    int literal_groups_ = 0;
 };
 
 }  // namespace varkit

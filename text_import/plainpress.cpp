@@ -177,6 +177,14 @@ std::optional<std::string> read_unicode_text(const std::string& bytes, const Opt
 // text file without text makes no variable.
 std::optional<std::string> read_text(std::FILE* text_file, const Options& options, Runtime& rt) {
     if (text_file == nullptr) {
+        // The clipboard stands in for a named text file that could not be
+        // opened only to make a new file, never to replace one: a mistyped
+        // name must not cost the user an existing variable.
+        if (options.text_file && path_taken(options.output_file->c_str())) {
+            std::fprintf(rt.err, "Error: %s was not replaced: its text file could not be opened.\n",
+                         options.output_file->c_str());
+            return std::nullopt;
+        }
         return read_clipboard_text(rt);
     }
     std::optional<std::string> plain = read_plain_text(text_file);
@@ -280,7 +288,7 @@ int plainpress_main(int argc, char** argv, Runtime& rt) {
     if (options.text_file) {
         text_file = open_existing_file(options.text_file->c_str(), false);
         if (!text_file) {
-            // The clipboard supplies the text instead.
+            // The clipboard supplies the text instead, for a new file only.
             std::fprintf(rt.err, "Error: can't open input file %s.\n", options.text_file->c_str());
             failed = true;
         }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "varfile/byte_order.h"
+#include "varfile/file_io.h"
 
 namespace varkit {
 namespace {
@@ -130,12 +131,28 @@ std::int32_t sum_letters(const char* p) {
 }  // namespace
 
 int vf_seek(long offset, std::FILE* stream) {
+    return vf_seek_from(offset, SEEK_SET, stream);
+}
+
+int vf_seek_from(long offset, int whence, std::FILE* stream) {
     if (stream == nullptr) {
         return -1;
     }
     // fseek, unlike rewind, leaves the error indicator set: a read or write
     // that failed before stays visible to whoever checks the stream at the end.
-    return std::fseek(stream, offset, SEEK_SET);
+    if (std::fseek(stream, offset, whence) != 0) {
+        set_stream_error(stream);
+        return -1;
+    }
+    return 0;
+}
+
+long vf_tell(std::FILE* stream) {
+    long position = std::ftell(stream);
+    if (position < 0) {
+        set_stream_error(stream);
+    }
+    return position;
 }
 
 std::int32_t vf_calculator_code(std::FILE* stream) {
@@ -273,7 +290,7 @@ unsigned vf_stored_checksum(std::FILE* stream) {
     if (stream == nullptr) {
         return 0;
     }
-    if (std::fseek(stream, -2, SEEK_END) != 0 || !read_two(stream, bytes)) {
+    if (vf_seek_from(-2, SEEK_END, stream) != 0 || !read_two(stream, bytes)) {
         return 0;
     }
     return read_le16(bytes);
@@ -347,7 +364,7 @@ VarHeader new_variable_header(const char* signature, std::uint8_t type_code,
 
 bool append_checksum(std::FILE* stream) {
     auto checksum = static_cast<std::uint16_t>(vf_compute_checksum(stream));
-    return !std::ferror(stream) && std::fseek(stream, 0, SEEK_END) == 0 &&
+    return !std::ferror(stream) && vf_seek_from(0, SEEK_END, stream) == 0 &&
            vf_write_checksum(checksum, stream) == 1;
 }
 

@@ -6,6 +6,11 @@
 // from the start, so they may be called in any order; seeking never clears
 // the stream's error indicator, so a failed read or write stays visible to
 // the caller's final std::ferror check.
+//
+// Every seek and tell of the suite's streams goes through vf_seek,
+// vf_seek_from and vf_tell. One that fails sets the stream's error indicator,
+// as a failed read or write does: a run never reports success over bytes
+// read from, or written to, a place the stream never reached.
 #pragma once
 
 #include <array>
@@ -106,6 +111,10 @@ struct Dimensions {
 };
 
 int vf_seek(long offset, std::FILE* stream);
+// As fseek, from SEEK_CUR or SEEK_END: 0 on success, else nonzero.
+int vf_seek_from(long offset, int whence, std::FILE* stream);
+// As ftell: the position, or -1.
+long vf_tell(std::FILE* stream);
 std::int32_t vf_calculator_code(std::FILE* stream);
 unsigned vf_format_word(std::FILE* stream);
 int vf_read_header(VarHeader* header, std::FILE* stream);

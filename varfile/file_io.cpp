@@ -5,6 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
+#include "varfile/container.h"
+
 namespace varkit {
 
 FilePtr open_existing_file(const char* path, bool for_update) {
@@ -25,18 +29,28 @@ FilePtr open_existing_file(const char* path, bool for_update) {
     return FilePtr(file);
 }
 
+bool path_taken(const char* path) {
+    struct stat info;
+    return ::stat(path, &info) == 0 || errno != ENOENT;
+}
+
 long file_size(std::FILE* file) {
     std::fflush(file);  // count what the stream still buffers
     struct stat info;
     if (::fstat(::fileno(file), &info) != 0) {
+        set_stream_error(file);
         return -1;
     }
     return static_cast<long>(info.st_size);
 }
 
+// The GNU C library keeps the indicator among the stream's flags.
+void set_stream_error(std::FILE* stream) {
+    stream->_flags |= _IO_ERR_SEEN;
+}
+
 }  // namespace varkit
 
-#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
@@ -205,7 +219,7 @@ bool write_all(int fd, const char* bytes, std::size_t size) {
 
 // Copies the whole of `from`, from its start, to the descriptor.
 bool copy_stream(std::FILE* from, int fd) {
-    if (std::fseek(from, 0, SEEK_SET) != 0) {
+    if (vf_seek(0, from) != 0) {
         return false;
     }
     char block[65536];

@@ -17,8 +17,18 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 // rather than opened, and opening never waits on a pipe without a writer.
 FilePtr open_existing_file(const char* path, bool for_update);
 
-// The size of an open file in bytes, or -1 when it cannot be told.
+// True unless nothing is at `path`: a lookup that fails for another reason
+// than a missing name counts as something there.
+bool path_taken(const char* path);
+
+// The size of an open file in bytes, or -1 (and the stream's error
+// indicator set) when it cannot be told.
 long file_size(std::FILE* file);
+
+// Sets the stream's error indicator, which standard C can only read: a seek
+// or a size query that failed is then seen by the same std::ferror check as
+// a failed read or write. Each system's C library keeps the flag its own way.
+void set_stream_error(std::FILE* stream);
 
 }  // namespace varkit
 

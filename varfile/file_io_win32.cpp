@@ -81,10 +81,27 @@ FilePtr open_existing_file(const char* path, bool for_update) {
     return FilePtr(stream_of(handle, for_update, for_update ? "r+b" : "rb"));
 }
 
+bool path_taken(const char* path) {
+    if (GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return true;
+    }
+    DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
 long file_size(std::FILE* file) {
     std::fflush(file);  // count what the stream still buffers
     long long size = _filelengthi64(_fileno(file));
-    return size < 0 ? -1 : static_cast<long>(size);
+    if (size < 0) {
+        set_stream_error(file);
+        return -1;
+    }
+    return static_cast<long>(size);
+}
+
+// The Microsoft C library keeps the indicator among the stream's flags.
+void set_stream_error(std::FILE* stream) {
+    stream->_flag |= _IOERR;
 }
 
 OutputFile::OutputFile(std::string target) : target_(std::move(target)) {}

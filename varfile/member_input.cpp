@@ -1,5 +1,7 @@
 #include "varfile/member_input.h"
 
+#include "varfile/container.h"
+
 namespace varkit {
 namespace {
 
@@ -14,7 +16,7 @@ std::string error_line(const std::string& text) {
 // The whole of an open file; false when it cannot be read.
 bool read_whole(std::FILE* file, long size, ByteString& bytes) {
     bytes.resize(static_cast<std::size_t>(size));
-    return std::fseek(file, 0, SEEK_SET) == 0 &&
+    return vf_seek(0, file) == 0 &&
            std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size() && !std::ferror(file);
 }
 

@@ -5,7 +5,8 @@ the run without faults; any other status means a failure line, each output
 either as it was before or as the run without faults leaves it, never a part
 of one, and no temporary file left anywhere. Further rows check links, modes,
 signals, standard output, a stopped X server, a FIFO in the clipboard folder,
-sizes the data cannot fill, terminal output and concurrent runs.
+sizes the data cannot fill, terminal output, hostile inputs that must stay
+cheap or must not become structure in another format, and concurrent runs.
 
 usage: fault_injection.py BIN_DIR EXAMPLES_DIR [--quick]
 """
@@ -16,17 +17,20 @@ import resource
 import shutil
 import signal
 import stat
+import struct
 import subprocess
 import sys
 import tempfile
 import time
+import zlib
 from concurrent.futures import ThreadPoolExecutor
 
 BIN, EXAMPLES = sys.argv[1], sys.argv[2]
 # The sanitizer build skips the injected runs and the concurrent ones.
 QUICK = "--quick" in sys.argv
 SYSCALLS = [("write", "ENOSPC"), ("read", "EIO"), ("close", "EIO"), ("rename", "EIO"),
-            ("renameat", "EIO"), ("fsync", "EIO"), ("openat", "EACCES")]
+            ("renameat", "EIO"), ("fsync", "EIO"), ("openat", "EACCES"), ("lseek", "EIO"),
+            ("ftruncate", "EIO"), ("%fstat", "EIO")]
 FAILURE_LINE = re.compile(rb"^(Error|Can't|Not a valid)", re.M)
 failures = []
 
@@ -154,7 +158,9 @@ def calls_after_start(log, syscall):
         library = max((i for i, line in enumerate(lines) if re.search(r"openat\(.*\.so", line)),
                       default=0)
         start = next((i + 1 for i in range(library, len(lines)) if " close(" in lines[i]), 0)
-    calls = [bool(re.match(r"\d+\s+%s\(" % syscall, line)) for line in lines]
+    # A class such as %fstat stands for every call of its kind.
+    name = r"(new)?fstat(at)?(64)?" if syscall == "%fstat" else syscall
+    calls = [bool(re.match(r"\d+\s+%s\(" % name, line)) for line in lines]
     return sum(calls[:start]), sum(calls[start:])
 
 
@@ -268,6 +274,19 @@ MEMORY_LIMIT = {} if QUICK else {"preexec_fn": lambda: resource.setrlimit(
     resource.RLIMIT_AS, (256 << 20, 256 << 20))}
 
 
+def start_xvfb():
+    """An X server of our own and its display name."""
+    read_end, write_end = os.pipe()
+    # -noreset: a server that resets when its last client leaves briefly
+    # refuses connections.
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp",
+                             "-noreset"], pass_fds=[write_end], stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end, "rb") as report:
+        display = report.readline().decode().strip()
+    return xvfb, ":" + display
+
+
 def stopped_x_server_and_clipboard_fifo():
     f = Folder({"notes.89t": example("notes.89t")})
     os.mkdir(f.clip, 0o700)
@@ -280,15 +299,10 @@ def stopped_x_server_and_clipboard_fifo():
     result = f.run("Plainpress", ["out.89t"], **MEMORY_LIMIT)
     check(result.returncode == 1 and f.get("out.89t") is None, "250 MB clipboard text refused")
     if shutil.which("Xvfb"):
-        read_end, write_end = os.pipe()
-        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp"],
-                                pass_fds=[write_end], stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        display = os.read(read_end, 16).decode().strip()
-        os.close(read_end)
+        xvfb, display = start_xvfb()
         os.kill(xvfb.pid, signal.SIGSTOP)
         result = f.run("Plaincast", ["notes.89t", "out.txt"], timeout=20,
-                       env=f.env(DISPLAY=":" + display, VARKIT_CLIPBOARD="x11"))
+                       env=f.env(DISPLAY=display, VARKIT_CLIPBOARD="x11"))
         check(result.returncode == 1 and b"Unable to open clipboard" in result.stderr and
               f.get("out.txt") is not None, "stopped X server: no hang, text file written")
         os.kill(xvfb.pid, signal.SIGCONT)
@@ -310,14 +324,27 @@ def refusals():
     result = f.run("Pixelcast", ["huge.9xi", "huge.bmp"], **MEMORY_LIMIT)
     check(result.returncode == 1 and b"Error: " in result.stderr and f.get("huge.bmp") is None,
           "huge picture refused")
-    # On a terminal the comment's control bytes show as '?'; in a pipe as they are.
-    f.run("Varlook", ["notes.89t", "/C", "a\x1b]0;title\x07b"])
+    # On a terminal the comment's C0 and C1 controls show as '?' (in a UTF-8
+    # locale the calculator's characters, no control among them); in a pipe
+    # the bytes are as they are.
+    f.run("Varlook", ["notes.89t", "/C", b"a\x1b]0;title\x07b\x9b2Jc\rd"])
     piped = f.run("Varlook", ["notes.89t"])
-    check(b"a\x1b]0;title\x07b" in piped.stdout, "control bytes exact in a pipe")
+    check(b"a\x1b]0;title\x07b\x9b2Jc\rd" in piped.stdout, "control bytes exact in a pipe")
+    shown = on_terminal(f, ["Varlook", "notes.89t"], "C")
+    check(b"a?]0;title?b?2Jc?d" in shown and b"\x1b" not in shown and b"\x9b" not in shown,
+          "control bytes as ? on a terminal")
+    shown = on_terminal(f, ["Varlook", "notes.89t"], "C.UTF-8")
+    check("a\u2b06]0;title?b\u02332Jc?d".encode() in shown and b"\x1b" not in shown and
+          b"\xc2\x9b" not in shown, "calculator characters, no controls, on a UTF-8 terminal")
+    f.remove()
+
+
+def on_terminal(f, command, locale):
+    """What a program writes to a terminal."""
     pid, terminal = pty.fork()
     if pid == 0:
         os.chdir(f.path)
-        os.execv(os.path.join(BIN, "Varlook"), ["Varlook", "notes.89t"])
+        os.execve(os.path.join(BIN, command[0]), command, f.env(LC_ALL=locale))
     shown = b""
     try:
         while piece := os.read(terminal, 4096):
@@ -325,7 +352,204 @@ def refusals():
     except OSError:  # the terminal closes with the run
         pass
     os.waitpid(pid, 0)
-    check(b"a?]0;title?b" in shown and b"\x1b" not in shown, "control bytes as ? on a terminal")
+    return shown
+
+
+# ---- Hostile inputs: one row per finding of the second hostile round --------
+# A small hostile file costs tens of megabytes and a moment at most: each run
+# is stopped after a few seconds of processor time, and (but in the
+# sanitizer build, whose shadow memory counts too) its peak memory is checked.
+MOST_MEMORY = 64 << 20
+MOST_CPU_SECONDS = 30 if QUICK else 3
+
+
+def measured(f, program, args, stdin=subprocess.DEVNULL, env=None):
+    """A run's result and its peak memory in bytes."""
+    def limit_cpu():
+        resource.setrlimit(resource.RLIMIT_CPU, (MOST_CPU_SECONDS, MOST_CPU_SECONDS + 1))
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        process = subprocess.Popen([os.path.join(BIN, program)] + args, cwd=f.path,
+                                   env=env or f.env(), stdin=stdin, stdout=out, stderr=err,
+                                   preexec_fn=limit_cpu)
+        _, status, usage = os.wait4(process.pid, 0)
+        process.returncode = os.waitstatus_to_exitcode(status)
+        out.seek(0)
+        err.seek(0)
+        result = subprocess.CompletedProcess(args, process.returncode, out.read(), err.read())
+    return result, usage.ru_maxrss * 1024
+
+
+def cheap(memory):
+    return QUICK or memory <= MOST_MEMORY
+
+
+def png_chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def grey_png(width, height, image_data, before_data=b""):
+    header = struct.pack(">IIBBBBB", width, height, 8, 0, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header) + before_data +
+            png_chunk(b"IDAT", image_data) + png_chunk(b"IEND", b""))
+
+
+def black_rows(width, height):
+    return (b"\0" + bytes(width)) * height
+
+
+def rows_then_zeros(rows, blocks):
+    """A zlib stream of the rows and then blocks of 16 MB of zeros, made from
+    one compressed block repeated (a full flush makes each the same)."""
+    compressor = zlib.compressobj(9)
+    head = compressor.compress(rows) + compressor.flush(zlib.Z_FULL_FLUSH)
+    block = compressor.compress(bytes(1 << 24)) + compressor.flush(zlib.Z_FULL_FLUSH)
+    end = compressor.flush()[:-4]
+    # Adler-32 over zeros: the first sum stays, the second grows by it.
+    adler = zlib.adler32(rows)
+    low, high = adler & 0xFFFF, adler >> 16
+    high = (high + blocks * (1 << 24) * low) % 65521
+    return head + block * blocks + end + struct.pack(">I", (high << 16) | low)
+
+
+def rle4_bmp(width, height):
+    """A 4-bit run-length BMP of that size in a few bytes: one run, then its end."""
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 4, 2, 0, 0, 0, 0, 0)
+    table = bytes([0, 0, 0, 0, 255, 255, 255, 0]) + bytes(14 * 4)
+    rows = bytes([4, 0x01, 0, 1])
+    offset = 14 + len(info) + len(table)
+    return b"BM" + struct.pack("<IHHI", offset + len(rows), 0, 0, offset) + info + table + rows
+
+
+def variable_file(type_code, data, signature=b"**TI89**"):
+    header = (signature + struct.pack("<H", 1) + b"main".ljust(8, b"\0") + bytes(40) +
+              struct.pack("<HI", 1, 82) + b"v".ljust(8, b"\0") + bytes([type_code, 0, 0, 0]) +
+              struct.pack("<I", len(data) + 90) + b"\xa5\x5a" + bytes(4) +
+              struct.pack(">H", len(data)))
+    checksum = (sum(data) + (len(data) >> 8) + (len(data) & 0xFF)) & 0xFFFF
+    return header + data + struct.pack("<H", checksum)
+
+
+def lab_report_file(text, string):
+    """A TI-92 Plus group: folder main, the report, a string named s."""
+    entries = [(b"main", 31, None), (b"lab", 139, b"\0\1" + text + b"\0\xe0"),
+               (b"s", 12, b"\0" + string + b"\0\x2d")]
+    table_end = 64 + 16 * len(entries)
+    offset = table_end + 2
+    table, blocks = b"", b""
+    for name, type_code, data in entries:
+        if data is not None:
+            blocks += bytes(4) + struct.pack(">H", len(data)) + data + b"\0\0"
+            offset = table_end + 2 + len(blocks)
+        table += name.ljust(8, b"\0") + bytes([type_code, 0, 0, 0]) + struct.pack("<I", offset)
+    return (b"**TI92P*" + struct.pack("<H", 1) + bytes(48) +
+            struct.pack("<HI", len(entries), table_end + 2) + table + b"\xa5\x5a" + blocks)
+
+
+def body_of(document):
+    return document[document.index(b"\\endnhere"):]
+
+
+def groups_hold(document):
+    """Whether the document's outermost group closes at its last byte only."""
+    depth, i = 0, 0
+    while i < len(document):
+        c = document[i:i + 1]
+        if c == b"\\":
+            i += 2
+            continue
+        depth += {b"{": 1, b"}": -1}.get(c, 0)
+        if depth == 0 and i < len(document) - 1:
+            return False
+        i += 1
+    return depth == 0
+
+
+def hostile_inputs():
+    f = Folder({"keep.89t": example("notes.89t"), "smiley.9xi": example("smiley.9xi")})
+    os.mkdir(f.clip, 0o700)
+    f.put("clip/text.txt", b"from the clipboard")
+
+    # 2: a mistyped text file name never replaces an existing output.
+    result = f.run("Plainpress", ["keep.89t", "notse.txt"])
+    check(result.returncode == 1 and f.get("keep.89t") == example("notes.89t") and
+          result.stderr == b"Error: can't open input file notse.txt.\nError: keep.89t was not "
+          b"replaced: its text file could not be opened.\n", "typo keeps the output")
+    result = f.run("Plainpress", ["new.89t", "notse.txt"])
+    check(result.returncode == 1 and result.stderr.endswith(b"Done!\n") and
+          b"from the clipboard" in f.get("new.89t"), "typo: a new output from the clipboard")
+
+    # 3: a thousand zTXt chunks of 2 MB each, a 10 x 10 image after them.
+    text = png_chunk(b"zTXt", b"k\0\0" + zlib.compress(bytes(2 << 20), 9))
+    f.put("text.png", grey_png(10, 10, zlib.compress(black_rows(10, 10)), text * 1000))
+    # 5: a 10 x 10 image whose data goes on for 4 GB of zeros.
+    f.put("long.png", grey_png(10, 10, rows_then_zeros(black_rows(10, 10), 256)))
+    for name in ["text.png", "long.png"]:
+        result, memory = measured(f, "Pixelpress", ["out.89i", name])
+        check(result.returncode == 0 and cheap(memory), f"{name}: {result.returncode}, "
+              f"{memory >> 20} MB")
+    # The same text chunks from the X11 clipboard's image/png.
+    if shutil.which("Xvfb") and shutil.which("xclip"):
+        xvfb, display = start_xvfb()
+        subprocess.run(["xclip", "-selection", "clipboard", "-t", "image/png", "-i", "text.png"],
+                       cwd=f.path, env=f.env(DISPLAY=display), stderr=subprocess.DEVNULL,
+                       check=True)
+        result, memory = measured(f, "Pixelpress", ["out.89i"],
+                                  env=f.env(DISPLAY=display, VARKIT_CLIPBOARD="x11"))
+        check(result.returncode == 0 and cheap(memory),
+              f"text.png from the X11 clipboard: {result.stderr} {memory >> 20} MB")
+        xvfb.terminate()
+        xvfb.wait()
+    # 4: sizes refused by the header: 8192 x 4096 in 4 KB; 5792 x 5792 in RLE4
+    # beyond --fit's limit; 2048 x 2048 in RLE4 scaled down.
+    f.put("big.png", grey_png(8192, 4096, zlib.compress(black_rows(8192, 4096))[:4096]))
+    f.put("big.bmp", rle4_bmp(5792, 5792))
+    f.put("fit.bmp", rle4_bmp(2048, 2048))
+    for args, status, message in [
+            (["out.89i", "big.png"], 1, b"Error: big.png is 8192x4096 pixels, larger than 239x103 "
+             b"(--fit scales it down).\n"),
+            (["out.89i", "big.bmp", "--fit"], 1,
+             b"Error: big.bmp is 5792x5792 pixels, too large to scale down.\n"),
+            (["out.89i", "fit.bmp", "--fit"], 0, b"fit.bmp image copied to out.89i.\n")]:
+        result, memory = measured(f, "Pixelpress", args)
+        check(result.returncode == status and result.stderr == message and cheap(memory),
+              f"{args}: {result.returncode} {result.stderr}, {memory >> 20} MB")
+    # 5: standard input that is no image is refused by its first bytes.
+    with open("/dev/zero", "rb") as zeros:
+        result, memory = measured(f, "Pixelpress", ["out.89i", "-"], stdin=zeros)
+    check(result.stderr == b"Error: Standard input is not a bitmap.\n" and cheap(memory),
+          f"zeros on standard input: {memory >> 20} MB")
+
+    # 6: a report naming one string of 65,000 bytes 1,100 times (72 MB).
+    f.put("long.9xr", lab_report_file(b" x" + b"\rPs" * 1100, b"a" * 65000))
+    result, memory = measured(f, "Quillcast", ["long.9xr", "long.rtf"])
+    check(result.returncode == 1 and f.get("long.rtf") is None and cheap(memory) and
+          result.stderr.endswith(b"Error: Document too large: more than 64 MB.\n"),
+          f"document limit: {result.stderr}")
+    # 7 and 8: a field through the literal escape, a brace as a font number.
+    field = (b' \x0e{\x0e\\field\x0e{\x0e\\*\x0e\\fldinst HYPERLINK "http://example.com/"\x0e}'
+             b"\x0e{\x0e\\fldrslt here\x0e}\x0e}\x0e\\b bold")
+    f.put("field.89t", variable_file(11, b"\0\1" + field + b"\0\xe0"))
+    f.put("brace.89s", variable_file(12, b"\0a\x7ff}b\x7ff2c\0\x2d"))
+    for name, formatting in [("field.89t", b"\\b bold"), ("brace.89s", b"a\\}b\\f2 c")]:
+        result = f.run("Quillcast", [name, "out.rtf"])
+        document = f.get("out.rtf") or b""
+        check(result.returncode == 0 and groups_hold(document) and formatting in document and
+              not re.search(rb"(?<!\\)\\(field|fldinst|fldrslt|\*)", body_of(document)),
+              f"{name}: structure of its own in {document[-200:]}")
+
+    # 10: a refused character that would reorder the line is named, not shown.
+    f.put("rtl.txt", "ab\u202ec".encode())
+    result = f.run("Plainpress", ["rtl.89t", "rtl.txt", "--utf8"])
+    check(result.stderr == b'Error: "U+202E" (line 1) has no calculator character.\n',
+          f"U+202E named: {result.stderr}")
+
+    # 11: a failed standard output is reported once.
+    with open("/dev/full", "wb") as full:
+        result = subprocess.run([os.path.join(BIN, "Pixelcast"), "smiley.9xi", "-"], cwd=f.path,
+                                env=f.env(), stdout=full, stderr=subprocess.PIPE)
+    check(result.returncode == 1 and
+          result.stderr.count(b"Error: Can't write to standard output.\n") == 1, "one stdout error")
+    check(f.leftovers() == [], f"hostile inputs left {f.leftovers()}")
     f.remove()
 
 
@@ -364,6 +588,7 @@ def main():
     signals_remove_temporaries()
     stopped_x_server_and_clipboard_fifo()
     refusals()
+    hostile_inputs()
     if not QUICK:
         concurrent_pictures_stay_apart()
     print(f"{len(failures)} failures")

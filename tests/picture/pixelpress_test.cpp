@@ -399,6 +399,11 @@ TEST_F(PixelpressTest, ThresholdDitherAndFit) {
          "--fit"});
     EXPECT_EQ(result.err, "Error: " + dir.file("in.bmp") +
                               " is 99999x99999 pixels, too large to scale down.\n");
+    // --fit reads at most 2048 x 2048 pixels, refused by the header beyond.
+    const std::string beyond = "P4 2049 2048 ";
+    result = run({out, put(Bytes(beyond.begin(), beyond.end())), "--fit"});
+    EXPECT_EQ(result.err,
+              "Error: " + dir.file("in.bmp") + " is 2049x2048 pixels, too large to scale down.\n");
 }
 
 TEST_F(PixelpressTest, Ti83PlusPictures) {

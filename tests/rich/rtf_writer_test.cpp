@@ -229,6 +229,11 @@ TEST(RtfMarkup, WordsAndOperands) {
                         "fda\x7F"
                         "fDa"),
               kOpener + "\\f2 a\\plain a\\plain a}}");
+    // A font number is a digit; any other byte is the text's next character.
+    EXPECT_EQ(text_body(" \x7F"
+                        "f}a\x7F"
+                        "f\ra"),
+              kOpener + "\\}a\\par\na}}");
     EXPECT_EQ(text_body(" \x7Fp0\x7Fp9\x7FpF\x7Fpf\x7FpA"),
               kOpener + "\\fs12 \\fs48 \\fs72 \\fs72 \\fs52 }}");
     // Other operands follow the same arithmetic, minus sign included.
@@ -280,9 +285,28 @@ TEST(RtfLines, StringsHaveNoLineStartBytes) {
 }
 
 TEST(RtfLines, LiteralEscapeWritesTheNextByteUnchanged) {
-    EXPECT_EQ(text_body(" \x0E{\x0E\\par\x0E\x7F"), kOpener + "{\\par\x7F}}");
+    // A group the escapes open closes with the run group.
+    EXPECT_EQ(text_body(" \x0E{\x0E\\par\x0E\x7F"), kOpener + "{\\par\x7F}}}");
     // The text's terminator after 0x0E still ends it.
     EXPECT_EQ(text_body(" a\x0E"), kOpener + "a}}");
+}
+
+// Formatting passes through the escape; a destination, or a brace that
+// would close the run group, becomes text.
+TEST(RtfLines, LiteralEscapeNeverOpensADestination) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"\x0E\\b x\x0E\\fs24\x0E\\~\x0E\\'e9", "\\b x\\fs24\\~\\'e9}"},
+        {"\x0E{\x0E\\field{\x0E\\*\x0E\\fldinst HYPERLINK}\x0E}",
+         "{\\\\field\\{\\\\*\\\\fldinst HYPERLINK\\}}}"},
+        {"\x0E{\x0E\\object\x0E\\objemb\x0E}", "{\\\\object\\\\objemb}}"},
+        {"\x0E{\x0E\\\x0E\\pict\x0E}", "{\\\\pict}}"},
+        {"\x0E\\bin9 \x0E}", "\\\\bin9 \\}}"},
+        {"\x0E\\b\xA4", "\\b}\n{\\secd\\pard\\plain \\f0 \\'A5}"},
+        {"a\x0E\\", "a\\\\}"},
+    };
+    for (const auto& [text, rtf] : cases) {
+        EXPECT_EQ(text_body(" " + text), kOpener + rtf + "}") << text;
+    }
 }
 
 // A lab report in folder main beside a string and a second folder.

@@ -124,15 +124,26 @@ TEST_F(PlainpressTest, TextFromAFile) {
                                                      {"t", "main", "From in.txt"})));
     EXPECT_TRUE(clipboard.calls.empty());
 
-    // A text file that cannot be opened: the clipboard's text, the file's name
-    // in the comment, whichever separator ends the folders.
+    // A text file that cannot be opened: the clipboard's text makes a new
+    // file, the file's name in the comment, whichever separator ends the
+    // folders; an existing file is never replaced by it.
     for (const std::string& missing : {dir.file("gone.txt"), "C:\\texts\\gone.txt"s}) {
+        std::filesystem::remove(dir.file("c.89t"));
         ProgramResult result = run({dir.file("c.89t"), missing});
         EXPECT_EQ(result.err, "Error: can't open input file " + missing + ".\nDone!\n");
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(made("c.89t"), as_string(variable_file("**TI89**", 11, text_data(" not this"),
                                                          {"c", "main", "From gone.txt"})));
     }
+    clipboard.calls.clear();
+    ProgramResult kept = run({dir.file("t.89t"), dir.file("typo.txt")});
+    EXPECT_EQ(kept.err, "Error: can't open input file " + dir.file("typo.txt") +
+                            ".\nError: " + dir.file("t.89t") +
+                            " was not replaced: its text file could not be opened.\n");
+    EXPECT_EQ(kept.status, 1);
+    EXPECT_EQ(made("t.89t"), as_string(variable_file("**TI89**", 11, text_data(" a\x07\tb"),
+                                                     {"t", "main", "From in.txt"})));
+    EXPECT_TRUE(clipboard.calls.empty());
 
     // A file without text (empty, or starting with a zero byte) makes nothing
     // and leaves an existing variable file alone.
