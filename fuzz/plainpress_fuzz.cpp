@@ -20,6 +20,21 @@ void press(const std::vector<std::string>& args, const std::string& output,
     }
 }
 
+// Backslashes travel unescaped, so a backslash pair in the plain text takes
+// the next two characters as an escape's digits. When a line end is among
+// them, the file's spelling of line ends (CR LF or LF) decides the byte, and
+// the two files may rightly differ.
+bool escape_takes_line_end(std::string_view plain) {
+    for (std::size_t pair = plain.find("\\\\"); pair != std::string_view::npos;
+         pair = plain.find("\\\\", pair + 1)) {
+        std::string_view digits = plain.substr(pair + 2, 2);
+        if (digits.find_first_of("\r\n") != std::string_view::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -50,8 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             utf32_from_utf8(unicode_file_from_plain_text(exported));
         fuzzing::require(file.has_value(), "a Unicode text file is not UTF-8");
         PlainTextFromUnicode back = plain_text_from_unicode_file(*file, Lacking::Refuse);
-        fuzzing::require(back.refused.empty() && variable_text_from_plain(layout, back.plain) ==
-                                                     variable_text_from_plain(layout, exported),
+        fuzzing::require(back.refused.empty(), "a Unicode text file refused its own characters");
+        fuzzing::require(escape_takes_line_end(exported) ||
+                             variable_text_from_plain(layout, back.plain) ==
+                                 variable_text_from_plain(layout, exported),
                          "a text changed on its way through a Unicode text file");
     }
 
