@@ -1,9 +1,12 @@
+#include <clocale>
 #include <cstdio>
 
 #include "rich_export/quillcast.h"
 #include "varfile/file_io.h"
 
 int main(int argc, char** argv) {
+    // The document follows the user's character set.
+    std::setlocale(LC_CTYPE, "");
     std::unique_ptr<varkit::Platform> platform = varkit::make_platform();
     varkit::Runtime rt{stdout, stderr, *platform};
     return varkit::finish_standard_output(varkit::quillcast_main(argc, argv, rt));

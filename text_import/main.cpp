@@ -1,3 +1,4 @@
+#include <clocale>
 #include <cstdio>
 
 #include "platform/platform.h"
@@ -5,6 +6,8 @@
 #include "varfile/file_io.h"
 
 int main(int argc, char** argv) {
+    // A text file is read in the user's character set.
+    std::setlocale(LC_CTYPE, "");
     std::unique_ptr<varkit::Platform> platform = varkit::make_platform();
     varkit::Runtime rt{stdout, stderr, *platform};
     return varkit::finish_standard_output(varkit::plainpress_main(argc, argv, rt));

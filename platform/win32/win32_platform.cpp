@@ -169,15 +169,15 @@ bool Win32Platform::clipboard_set_rich_text(std::string_view rtf) {
     return format != 0 && set_block(format, rtf);
 }
 
-std::optional<std::string> Win32Platform::clipboard_get_text() {
+ClipboardText Win32Platform::clipboard_get_text() {
     if (stand_in_) {
-        return stand_in_open_ ? stand_in_->get_text() : std::nullopt;
+        return stand_in_open_ ? stand_in_->get_text() : ClipboardText{};
     }
     std::optional<std::string> bytes = block_bytes(CF_TEXT);
     if (!bytes) {
-        return std::nullopt;
+        return {};
     }
-    return text_up_to_zero(*bytes);
+    return {text_up_to_zero(*bytes), {}};
 }
 
 std::optional<std::vector<std::uint8_t>> Win32Platform::clipboard_get_dib() {

@@ -43,7 +43,7 @@ TEST(Win32Platform, TextAndRichTextComeBackAndSettingWithoutEmptyingAdds) {
     platform.clipboard_close();
 
     ASSERT_TRUE(platform.clipboard_open());
-    EXPECT_EQ(platform.clipboard_get_text(), text);
+    EXPECT_EQ(platform.clipboard_get_text().text, text);
     HANDLE rich = GetClipboardData(RegisterClipboardFormatA("Rich Text Format"));
     ASSERT_NE(rich, nullptr);
     EXPECT_STREQ(static_cast<const char*>(GlobalLock(rich)), "{\\rtf1 x}\n");
