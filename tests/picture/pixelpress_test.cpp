@@ -328,6 +328,11 @@ TEST_F(PixelpressTest, FromTheClipboard) {
     clipboard.dib = dib;
     ASSERT_EQ(run({dir.file("deep.89i")}).status, 0);
     EXPECT_EQ(pixels_of(testing::read_file(dir.file("deep.89i"))), Pixels{"#."});
+    // An OS/2 block: colours of three bytes, here white first.
+    clipboard.dib = {12,   0,    0, 0, 3, 0,    2, 0, 1, 0,    1, 0, 0xFF,
+                     0xFF, 0xFF, 0, 0, 0, 0x40, 0, 0, 0, 0xA0, 0, 0, 0};
+    ASSERT_EQ(run({dir.file("os2.89i")}).status, 0);
+    EXPECT_EQ(pixels_of(testing::read_file(dir.file("os2.89i"))), kSmall);
     clipboard.dib = synthesize_dib(bitmap);
     (*clipboard.dib)[14] = 3;
     EXPECT_EQ(run({out}).err, "Error: Clipboard is not a 239x103 or less monochrome bitmap.\n");
