@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "fuzz/support/fuzz_support.h"
+#include "platform/dib.h"
 #include "platform/image_formats.h"
 
 namespace {

@@ -21,9 +21,8 @@ std::optional<std::vector<std::uint8_t>> read_clipboard_dib(Runtime& rt) {
 }
 
 bool write_bmp(std::FILE* file, const std::vector<std::uint8_t>& dib) {
-    auto header = bmp_file_header(dib);
-    return std::fwrite(header.data(), header.size(), 1, file) == 1 &&
-           (dib.empty() || std::fwrite(dib.data(), dib.size(), 1, file) == 1);
+    const std::string bmp = bmp_file_from_dib(dib);
+    return std::fwrite(bmp.data(), bmp.size(), 1, file) == 1;
 }
 
 // The clipboard is read in either case, so its failures end the step as
@@ -63,10 +62,8 @@ ClipDibResult clip_dib_to_file(const std::string& path, ClipDibCreateFailure on_
 }
 
 std::vector<std::uint8_t> bmp_file_of(const DeviceBitmap& own) {
-    std::vector<std::uint8_t> file = synthesize_dib(own);
-    auto header = bmp_file_header(file);
-    file.insert(file.begin(), header.begin(), header.end());
-    return file;
+    const std::string bmp = bmp_file_from_dib(synthesize_dib(own));
+    return std::vector<std::uint8_t>(bmp.begin(), bmp.end());
 }
 
 }  // namespace varkit

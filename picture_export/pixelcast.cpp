@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <iterator>
 #include <string>
 
 #include "picture_export/calculator_picture.h"
@@ -73,17 +74,28 @@ std::optional<ImageFileFormat> format_named(std::string_view name) {
     return std::nullopt;
 }
 
+// The extension of the image file's own name, in lower case.
+std::string image_file_extension(const Settings& settings) {
+    std::string_view name = path_base_name(settings.bmp_path);
+    std::size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? "" : lower_case(name.substr(dot + 1));
+}
+
 // --format, else ".png" or ".pbm" ending the file's own name in any case;
 // every other name is a BMP file.
 ImageFileFormat output_format(const Settings& settings) {
     if (settings.format) {
         return *settings.format;
     }
-    std::string_view name = path_base_name(settings.bmp_path);
-    std::size_t dot = name.rfind('.');
-    std::optional<ImageFileFormat> named =
-        dot == std::string_view::npos ? std::nullopt : format_named(name.substr(dot + 1));
-    return named.value_or(ImageFileFormat::Bmp);
+    return format_named(image_file_extension(settings)).value_or(ImageFileFormat::Bmp);
+}
+
+// A name that asks for an image format Pixelcast does not write: the file
+// gets BMP bytes all the same, and a warning says so.
+bool names_unwritten_format(const Settings& settings) {
+    constexpr std::string_view kUnwritten[] = {"jpg", "jpeg", "gif", "webp", "tif", "tiff"};
+    return !settings.format &&
+           std::ranges::find(kUnwritten, image_file_extension(settings)) != std::end(kUnwritten);
 }
 
 bool to_standard_output(const Settings& settings) {
@@ -250,6 +262,10 @@ bool save_image_file(const Settings& settings, const CalculatorPicture& picture,
             return deliver_image(settings.bmp_path, pbm_of_picture(picture), rt);
         case ImageFileFormat::Bmp:
             break;
+    }
+    if (names_unwritten_format(settings)) {
+        std::fprintf(rt.err, "Warning: %s is written as a BMP image; use .png, .pbm or .bmp.\n",
+                     settings.bmp_path.c_str());
     }
     if (uses_clipboard(settings)) {
         return save_bmp_file(settings.bmp_path, bitmap, rt);

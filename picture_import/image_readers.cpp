@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <string_view>
 
 namespace varkit {
 
@@ -28,14 +29,26 @@ bool start_image(DecodedImage& decoded, std::uint64_t width, std::uint64_t heigh
 }
 
 std::optional<ImageFormat> image_format_of(std::span<const std::uint8_t> first_bytes) {
-    if (first_bytes.size() >= 2 && first_bytes[0] == 'B' && first_bytes[1] == 'M') {
+    const std::string_view bytes(reinterpret_cast<const char*>(first_bytes.data()),
+                                 first_bytes.size());
+    if (bytes.starts_with("BM")) {
         return ImageFormat::Bmp;
     }
-    if (first_bytes.size() >= 1 && first_bytes[0] == 0x89) {
+    if (bytes.starts_with("\x89")) {
         return ImageFormat::Png;
     }
-    if (first_bytes.size() >= 1 && first_bytes[0] == 'P') {
+    if (bytes.starts_with("P")) {
         return ImageFormat::Pnm;
+    }
+    // A JPEG file begins with its start-of-image marker and a further marker.
+    if (bytes.starts_with("\xFF\xD8\xFF")) {
+        return ImageFormat::Jpeg;
+    }
+    if (bytes.starts_with("GIF8")) {
+        return ImageFormat::Gif;
+    }
+    if (bytes.starts_with("RIFF") && bytes.size() >= 12 && bytes.substr(8).starts_with("WEBP")) {
+        return ImageFormat::Webp;
     }
     return std::nullopt;
 }
@@ -51,9 +64,15 @@ DecodedImage decode_image(std::span<const std::uint8_t> file, const ImageBounds&
         case ImageFormat::Png:
             return decode_png(file, bounds);
         case ImageFormat::Pnm:
+            return decode_pnm(file, bounds);
+        case ImageFormat::Jpeg:
+            return decode_jpeg(file, bounds);
+        case ImageFormat::Gif:
+            return decode_gif(file, bounds);
+        case ImageFormat::Webp:
             break;
     }
-    return decode_pnm(file, bounds);
+    return decode_webp(file, bounds);
 }
 
 }  // namespace varkit

@@ -4,6 +4,7 @@
 
 #include "charset/charset.h"
 #include "platform/clipboard.h"
+#include "platform/dib.h"
 #include "platform/image_formats.h"
 
 namespace varkit {

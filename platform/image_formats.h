@@ -1,5 +1,6 @@
 // The bitmap forms a desktop clipboard carries besides the packed DIB itself:
-// a BMP file (image/bmp) and a PNG image (image/png).
+// a BMP file (image/bmp; written by bmp_file_from_dib of platform/dib.h) and
+// a PNG image (image/png).
 #pragma once
 
 #include <cstdint>
@@ -9,10 +10,6 @@
 #include <vector>
 
 namespace varkit {
-
-// The BMP file for a packed DIB: the 14-byte file header, whose offset of
-// the rows counts the colour table the block really has, then the block.
-std::string bmp_file_from_dib(const std::vector<std::uint8_t>& dib);
 
 // The packed DIB inside a BMP file (a gap the file leaves before its rows is
 // dropped); nothing when the bytes are not a BMP file.

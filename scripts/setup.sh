@@ -7,11 +7,13 @@
 #   scripts/setup.sh [test] NAME ...  and further packages a caller names
 set -euo pipefail
 
-# Compiler, build tools and the libraries the programs link, with the
+# Compiler, build tools and the libraries the programs link (the image
+# libraries Pixelpress reads JPEG, GIF and WebP with among them), with the
 # generator of the Wayland protocol code.
 build_needs=(
     cmake ninja-build g++ pkg-config
     libxcb1-dev libpng-dev zlib1g-dev libwayland-dev libwayland-bin
+    libjpeg62-turbo-dev libgif-dev libwebp-dev
 )
 
 # GoogleTest and Google Benchmark, the fuzzing compiler, the X server and

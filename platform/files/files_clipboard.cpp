@@ -36,10 +36,7 @@ bool FilesClipboard::set_text(std::string_view text) {
 }
 
 bool FilesClipboard::set_dib(const std::vector<std::uint8_t>& dib) {
-    auto header = bmp_file_header(dib);
-    std::string file(header.begin(), header.end());
-    file.append(dib.begin(), dib.end());
-    return folder_.write(kBitmapFile, file);
+    return folder_.write(kBitmapFile, bmp_file_from_dib(dib));
 }
 
 bool FilesClipboard::set_rich_text(std::string_view rtf) {

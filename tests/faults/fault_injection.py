@@ -420,6 +420,27 @@ def rle4_bmp(width, height):
     return b"BM" + struct.pack("<IHHI", offset + len(rows), 0, 0, offset) + info + table + rows
 
 
+def jpeg_header(side):
+    """A JPEG of side x side pixels in a few bytes: its start, frame and scan headers."""
+    frame = struct.pack(">BHHB", 8, side, side, 1) + bytes([1, 0x11, 0])
+    scan = bytes([1, 1, 0, 0, 63, 0])
+    return (b"\xff\xd8\xff\xc0" + struct.pack(">H", 2 + len(frame)) + frame +
+            b"\xff\xda" + struct.pack(">H", 2 + len(scan)) + scan)
+
+
+def gif_header(side):
+    """A GIF of side x side pixels in a few bytes: its screen and first frame's header."""
+    size = struct.pack("<HH", side, side)
+    return b"GIF89a" + size + bytes(3) + b"\x2c" + bytes(4) + size + b"\0\x02"
+
+
+def webp_header(side):
+    """A lossless WebP of side x side pixels in a few bytes: its header alone."""
+    size = (side - 1) | (side - 1) << 14
+    chunk = b"VP8L" + struct.pack("<IBI", 5, 0x2F, size) + b"\0"
+    return b"RIFF" + struct.pack("<I", 4 + len(chunk)) + b"WEBP" + chunk
+
+
 def variable_file(type_code, data, signature=b"**TI89**"):
     header = (signature + struct.pack("<H", 1) + b"main".ljust(8, b"\0") + bytes(40) +
               struct.pack("<HI", 1, 82) + b"v".ljust(8, b"\0") + bytes([type_code, 0, 0, 0]) +
@@ -500,11 +521,18 @@ def hostile_inputs():
         xvfb.terminate()
         xvfb.wait()
     # 4: sizes refused by the header: 8192 x 4096 in 4 KB; 5792 x 5792 in RLE4
-    # beyond --fit's limit; 2048 x 2048 in RLE4 scaled down.
+    # beyond --fit's limit; 2048 x 2048 in RLE4 scaled down; JPEG, GIF and
+    # WebP headers beyond --fit's limit.
     f.put("big.png", grey_png(8192, 4096, zlib.compress(black_rows(8192, 4096))[:4096]))
     f.put("big.bmp", rle4_bmp(5792, 5792))
     f.put("fit.bmp", rle4_bmp(2048, 2048))
-    for args, status, message in [
+    f.put("big.jpg", jpeg_header(65000))
+    f.put("big.gif", gif_header(65000))
+    f.put("big.webp", webp_header(16384))
+    too_large = [(["out.89i", name, "--fit"], 1,
+                  f"Error: {name} is {side}x{side} pixels, too large to scale down.\n".encode())
+                 for name, side in [("big.jpg", 65000), ("big.gif", 65000), ("big.webp", 16384)]]
+    for args, status, message in too_large + [
             (["out.89i", "big.png"], 1, b"Error: big.png is 8192x4096 pixels, larger than 239x103 "
              b"(--fit scales it down).\n"),
             (["out.89i", "big.bmp", "--fit"], 1,

@@ -61,6 +61,43 @@ TEST_F(ClipDibTest, WritesTheFileHeaderAndTheWholeBlock) {
     EXPECT_EQ(file[2] | file[3] << 8, 828);
 }
 
+// Another program's block: the offset of the rows counts its own header,
+// bit-field masks and colour table, as the BMP reader finds them.
+TEST_F(ClipDibTest, RowsOffsetOfEveryLayout) {
+    struct Case {
+        const char* what;
+        std::uint32_t header_size;
+        std::uint16_t bits_per_pixel;
+        std::uint32_t compression;
+        std::uint32_t colours_used;
+        std::uint32_t rows_offset;
+    };
+    const Case cases[] = {
+        {"8 bits, 6 colours", 40, 8, 0, 6, 14 + 40 + 6 * 4},
+        {"24 bits", 40, 24, 0, 0, 14 + 40},
+        {"32 bits, bit fields", 40, 32, 3, 0, 14 + 40 + 3 * 4},
+        {"32 bits, alpha bit fields", 40, 32, 6, 0, 14 + 40 + 4 * 4},
+        {"version 4, bit fields inside", 108, 16, 3, 0, 14 + 108},
+        {"OS/2, 1 bit, 3-byte colours", 12, 1, 0, 0, 14 + 12 + 2 * 3},
+    };
+    for (const Case& c : cases) {
+        Bytes dib(c.header_size + 64, 0);
+        dib[0] = static_cast<std::uint8_t>(c.header_size);
+        const bool core = c.header_size == 12;
+        dib[4] = 1;  // 1 x 1 pixels
+        dib[core ? 6 : 8] = 1;
+        dib[core ? 10 : 14] = static_cast<std::uint8_t>(c.bits_per_pixel);
+        if (!core) {
+            dib[16] = static_cast<std::uint8_t>(c.compression);
+            dib[32] = static_cast<std::uint8_t>(c.colours_used);
+        }
+        clipboard.dib = dib;
+        ASSERT_EQ(save(dir.file("any.bmp")), ClipDibResult::Saved) << c.what;
+        Bytes file = testing::read_file(dir.file("any.bmp"));
+        EXPECT_EQ(file[10] | file[11] << 8, c.rows_offset) << c.what;
+    }
+}
+
 TEST_F(ClipDibTest, ClipboardFailuresLeaveAnOlderFileAndNoOther) {
     std::string path = dir.file("old.bmp");
     testing::write_file(path, std::string("older"));

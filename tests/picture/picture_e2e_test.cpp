@@ -120,7 +120,9 @@ TEST_F(PictureEndToEnd, BitmapOfAnImageLibrary) {
 
 // The same two-tone picture in every format and depth PIL and ImageMagick
 // write (dark pixels in three dark colours, light ones in three light
-// colours or transparent) comes out of Pixelpress as the same rows.
+// colours or transparent) comes out of Pixelpress as the same rows; of an
+// animation, the first frame (the second is black). JPEG, GIF and WebP files
+// cut short are refused.
 TEST_F(PictureEndToEnd, EveryFormatAndDepthIntoPixelpress) {
     const Pixels image = testing::pattern(13, 21);
     const char* pil_script =
@@ -155,7 +157,14 @@ TEST_F(PictureEndToEnd, EveryFormatAndDepthIntoPixelpress) {
         "src.save(out + 'pil24.bmp'); src.save(out + 'pil24.png'); src.save(out + 'pil.ppm')\n"
         "clear.save(out + 'pil32alpha.bmp'); clear.save(out + 'pil32alpha.png')\n"
         "src.convert('LA').save(out + 'pilgreyalpha.png')\n"
-        "deep.save(out + 'pil16grey.png')\n";
+        "deep.save(out + 'pil16grey.png')\n"
+        "src.save(out + 'pil.jpg', quality=95)\n"
+        "src.save(out + 'pillossy.webp', quality=90)\n"
+        "src.save(out + 'pillossless.webp', lossless=True)\n"
+        "clear.save(out + 'pilalpha.webp', lossless=True)\n"
+        "black = Image.new('RGB', src.size)\n"
+        "src.save(out + 'pilanimated.gif', save_all=True, append_images=[black])\n"
+        "src.save(out + 'pilanimated.webp', save_all=True, append_images=[black])\n";
     std::string input;
     for (const std::string& line : image) {
         input += line + "\n";
@@ -177,6 +186,10 @@ TEST_F(PictureEndToEnd, EveryFormatAndDepthIntoPixelpress) {
         {"-compress", "none", dir.file("implain.pgm")},
         {"-compress", "none", dir.file("implain.ppm")},
         {"-threshold", "50%", "-compress", "none", dir.file("implain.pbm")},
+        {dir.file("im.jpg")},
+        {"-interlace", "JPEG", "-colorspace", "CMYK", dir.file("improgressivecmyk.jpg")},
+        {"-interlace", "GIF", dir.file("iminterlaced.gif")},
+        {"-define", "webp:lossless=true", dir.file("imlossless.webp")},
     };
     for (std::vector<std::string> args : magick) {
         args.insert(args.begin(), {"convert", src});
@@ -195,15 +208,19 @@ TEST_F(PictureEndToEnd, EveryFormatAndDepthIntoPixelpress) {
     rle4[18] = 21, rle4[22] = 13;
     testing::write_file(dir.file("rle4.bmp"), rle4);
 
+    // The Windows build reads none of the formats of Linux's libraries.
+    auto read_on_windows = [](const std::string& name) {
+        return !name.ends_with(".png") && !name.ends_with(".jpg") && !name.ends_with(".gif") &&
+               !name.ends_with(".webp");
+    };
     std::size_t formats = 0;
-    std::size_t png_files = 0;
+    std::size_t linux_only = 0;
     for (const std::string& name : testing::list_dir(dir.path().string())) {
         if (name.find('.') == std::string::npos) {
             continue;
         }
-        // The Windows build has no PNG.
-        if (name.ends_with(".png") && testing::programs_run_through_wine()) {
-            ++png_files;
+        if (!read_on_windows(name) && testing::programs_run_through_wine()) {
+            ++linux_only;
             continue;
         }
         ++formats;
@@ -217,7 +234,18 @@ TEST_F(PictureEndToEnd, EveryFormatAndDepthIntoPixelpress) {
         }
         EXPECT_EQ(cast.out, drawn + "\n") << name;
     }
-    EXPECT_EQ(formats + png_files, 30u);
+    EXPECT_EQ(formats + linux_only, 40u);
+    if (testing::programs_run_through_wine()) {
+        return;
+    }
+    for (const char* name : {"pil.jpg", "improgressivecmyk.jpg", "iminterlaced.gif",
+                             "pillossy.webp", "pillossless.webp"}) {
+        Bytes cut = testing::read_file(dir.file(name));
+        cut.resize(cut.size() * 3 / 4);
+        testing::write_file(dir.file("cut"), cut);
+        ProgramResult press = run("Pixelpress", {dir.file("cut.89i"), dir.file("cut")});
+        EXPECT_EQ(press.err, "Error: " + dir.file("cut") + " ends before its last row.\n") << name;
+    }
 }
 
 // Pictures through pipes both ways: Pixelcast to standard output, netpbm

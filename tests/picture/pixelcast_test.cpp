@@ -277,7 +277,8 @@ TEST_F(PixelcastTest, ClipboardStepsAndTheBmpFile) {
 }
 
 // PNG and PBM files come from the picture's own rows, read back by PIL and
-// netpbm; the name's extension or --format chooses, BMP otherwise.
+// netpbm; the name's extension or --format chooses, BMP otherwise, with a
+// warning for a name of a format the program does not write.
 TEST_F(PixelcastTest, ImageFilesOfEveryFormat) {
     const Pixels image = testing::pattern(7, 13);
     Bytes file = testing::picture_file(image);
@@ -287,6 +288,7 @@ TEST_F(PixelcastTest, ImageFilesOfEveryFormat) {
         std::string name;
         std::vector<std::string> options;
         std::string magic;
+        bool warned = false;
     };
     const Case cases[] = {
         {"out.png", {}, "\x89PNG"},
@@ -298,6 +300,10 @@ TEST_F(PixelcastTest, ImageFilesOfEveryFormat) {
         {"out.png", {"--format=BMP"}, "BM"},
         {"out.bmp", {"--no-clipboard"}, "BM"},
         {"out.png", {"--no-clipboard"}, "\x89PNG"},
+        {"out.jpg", {}, "BM", true},
+        {"OUT.TIFF", {}, "BM", true},
+        {"out.gif", {"--no-clipboard"}, "BM", true},
+        {"out.webp", {"--format=bmp"}, "BM"},
     };
     for (const Case& c : cases) {
         std::string out = dir.file(c.name);
@@ -308,8 +314,11 @@ TEST_F(PixelcastTest, ImageFilesOfEveryFormat) {
         EXPECT_EQ(result.status, 0) << c.name;
         // --no-clipboard leaves the clipboard untouched and says nothing of it.
         const bool untouched = !c.options.empty() && c.options[0] == "--no-clipboard";
+        const std::string warning =
+            c.warned ? "Warning: " + out + " is written as a BMP image; use .png, .pbm or .bmp.\n"
+                     : "";
         EXPECT_EQ(result.err, std::string(untouched ? "" : "Image copied to clipboard.\n") +
-                                  "Image copied to " + out + ".\n");
+                                  warning + "Image copied to " + out + ".\n");
         EXPECT_EQ(clipboard.calls.empty(), untouched) << c.name;
         Bytes written = testing::read_file(out);
         EXPECT_EQ(std::string(written.begin(), written.begin() + c.magic.size()), c.magic);

@@ -151,6 +151,18 @@ TEST_F(PixelpressTest, BitmapsThatAreRefused) {
     Bytes sound = testing::bmp_file(testing::pattern(4, 20));
     Bytes cut = sound;
     cut.resize(cut.size() - 4);
+    // Headers of 65000 x 65000 pixels (16384 x 16384 for WebP) in a few bytes,
+    // and a JPEG without its tables.
+    const Bytes huge_jpeg = {0xFF, 0xD8, 0xFF, 0xC0, 0, 11, 8, 0xFD, 0xE8, 0xFD, 0xE8, 1, 1,
+                             0x11, 0,    0xFF, 0xDA, 0, 8,  1, 1,    0,    0,    63,   0};
+    Bytes small_jpeg = huge_jpeg;
+    small_jpeg[7] = small_jpeg[9] = 0;
+    small_jpeg[8] = small_jpeg[10] = 3;
+    Bytes huge_gif = as_bytes("GIF89a");
+    huge_gif.insert(huge_gif.end(), {0xE8, 0xFD, 0xE8, 0xFD, 0, 0, 0, 0x2C, 0, 0, 0, 0, 0xE8, 0xFD,
+                                     0xE8, 0xFD, 0, 2});
+    const Bytes huge_webp =
+        as_bytes(std::string("RIFF\x12\0\0\0WEBPVP8L\x05\0\0\0\x2F\xFF\xFF\xFF\x0F\0", 26));
     struct Case {
         const char* what;
         Bytes bmp;
@@ -186,7 +198,12 @@ TEST_F(PixelpressTest, BitmapsThatAreRefused) {
         {"PPM rows cut", as_bytes("P6 2 2 255\n12345"), ends_early},
         {"plain PBM rows cut", as_bytes("P1 2 2 1 0 1"), ends_early},
         {"RLE8 cut short", rle8_cut, ends_early},
-        {"GIF", as_bytes("GIF89a"), not_bitmap},
+        {"JPEG of 65000x65000", huge_jpeg, larger("65000x65000", "239x103")},
+        {"GIF of 65000x65000", huge_gif, larger("65000x65000", "239x103")},
+        {"WebP of 16384x16384", huge_webp, larger("16384x16384", "239x103")},
+        {"JPEG without tables", small_jpeg, damaged("JPEG", "")},
+        {"GIF header only", as_bytes("GIF89a"), damaged("GIF", "")},
+        {"RIFF but no WebP", as_bytes(std::string("RIFF\x12\0\0\0WAVE", 12)), not_bitmap},
         {"width 0", testing::bmp_file(kSmall, {.width = 0}), not_mono},
         {"negative width", testing::bmp_file(kSmall, {.width = -3}), not_mono},
         {"height 0", testing::bmp_file(kSmall, {.height = 0}), not_mono},
@@ -311,6 +328,11 @@ TEST_F(PixelpressTest, FromTheClipboard) {
     clipboard.dib = dib;
     ASSERT_EQ(run({dir.file("deep.89i")}).status, 0);
     EXPECT_EQ(pixels_of(testing::read_file(dir.file("deep.89i"))), Pixels{"#."});
+    // An OS/2 block: colours of three bytes, here white first.
+    clipboard.dib = {12,   0,    0, 0, 3, 0,    2, 0, 1, 0,    1, 0, 0xFF,
+                     0xFF, 0xFF, 0, 0, 0, 0x40, 0, 0, 0, 0xA0, 0, 0, 0};
+    ASSERT_EQ(run({dir.file("os2.89i")}).status, 0);
+    EXPECT_EQ(pixels_of(testing::read_file(dir.file("os2.89i"))), kSmall);
     clipboard.dib = synthesize_dib(bitmap);
     (*clipboard.dib)[14] = 3;
     EXPECT_EQ(run({out}).err, "Error: Clipboard is not a 239x103 or less monochrome bitmap.\n");
