@@ -1,7 +1,5 @@
 #include "picture_export/pixelcast.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <climits>
@@ -267,7 +265,7 @@ bool standard_output_free(const Settings& settings, Runtime& rt) {
         std::fputs("Error: /S and the output \"-\" both need standard output.\n", rt.err);
         return false;
     }
-    if (::isatty(::fileno(rt.out))) {
+    if (is_terminal(rt.out)) {
         std::fputs("Error: Standard output is a terminal; send the image to a file or a pipe.\n",
                    rt.err);
         return false;

@@ -1,7 +1,5 @@
 #include "picture_import/pixelpress.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <optional>
@@ -146,7 +144,7 @@ bool read_whole(std::FILE* input, const char* source, std::vector<std::uint8_t>&
 
 bool read_standard_input(const char* source, std::vector<std::uint8_t>& bytes, std::FILE* err) {
     // Nobody types an image: a terminal would only keep the run waiting.
-    if (::isatty(STDIN_FILENO)) {
+    if (is_terminal(stdin)) {
         std::fputs("Error: Standard input is a terminal, not an image.\n", err);
         return false;
     }
