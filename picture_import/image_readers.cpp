@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <string_view>
 
 namespace varkit {
 
@@ -28,8 +29,22 @@ bool start_image(DecodedImage& decoded, std::uint64_t width, std::uint64_t heigh
 }
 
 std::optional<ImageFormat> image_format_of(std::span<const std::uint8_t> first_bytes) {
-    if (first_bytes.size() >= 2 && first_bytes[0] == 'B' && first_bytes[1] == 'M') {
+    auto begins = [first_bytes](std::string_view signature) {
+        return first_bytes.size() >= signature.size() &&
+               std::equal(signature.begin(), signature.end(), first_bytes.begin(),
+                          [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
+    };
+    if (begins("BM")) {
         return ImageFormat::Bmp;
+    }
+    if (begins("\xFF\xD8\xFF")) {
+        return ImageFormat::Jpeg;
+    }
+    if (begins("GIF8")) {
+        return ImageFormat::Gif;
+    }
+    if (begins(std::string_view("II*\0", 4)) || begins(std::string_view("MM\0*", 4))) {
+        return ImageFormat::Tiff;
     }
     if (first_bytes.size() >= 1 && first_bytes[0] == 0x89) {
         return ImageFormat::Png;
@@ -50,6 +65,12 @@ DecodedImage decode_image(std::span<const std::uint8_t> file, const ImageBounds&
             return decode_bmp(file, bounds);
         case ImageFormat::Png:
             return decode_png(file, bounds);
+        case ImageFormat::Jpeg:
+            return decode_jpeg(file, bounds);
+        case ImageFormat::Gif:
+            return decode_gif(file, bounds);
+        case ImageFormat::Tiff:
+            return decode_tiff(file, bounds);
         case ImageFormat::Pnm:
             break;
     }

@@ -52,7 +52,7 @@ sleep 3
 
 failed=0
 # The programs need no DLL beyond those of Windows itself.
-allowed='^(kernel32|user32|gdi32|comdlg32|winmm|shell32|msvcrt)\.dll$'
+allowed='^(kernel32|user32|gdi32|comdlg32|winmm|shell32|ole32|msvcrt)\.dll$'
 for program in Varlook Plaincast Plainpress Pixelcast Pixelpress Quillcast; do
     extra=$(x86_64-w64-mingw32-objdump -p "$windows/bin/$program.exe" |
         sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | grep -Ev "$allowed" || true)
