@@ -29,28 +29,31 @@ bool start_image(DecodedImage& decoded, std::uint64_t width, std::uint64_t heigh
 }
 
 std::optional<ImageFormat> image_format_of(std::span<const std::uint8_t> first_bytes) {
-    auto begins = [first_bytes](std::string_view signature) {
-        return first_bytes.size() >= signature.size() &&
-               std::equal(signature.begin(), signature.end(), first_bytes.begin(),
-                          [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
-    };
-    if (begins("BM")) {
+    const std::string_view bytes(reinterpret_cast<const char*>(first_bytes.data()),
+                                 first_bytes.size());
+    if (bytes.starts_with("BM")) {
         return ImageFormat::Bmp;
     }
-    if (begins("\xFF\xD8\xFF")) {
-        return ImageFormat::Jpeg;
-    }
-    if (begins("GIF8")) {
-        return ImageFormat::Gif;
-    }
-    if (begins(std::string_view("II*\0", 4)) || begins(std::string_view("MM\0*", 4))) {
-        return ImageFormat::Tiff;
-    }
-    if (first_bytes.size() >= 1 && first_bytes[0] == 0x89) {
+    if (bytes.starts_with("\x89")) {
         return ImageFormat::Png;
     }
-    if (first_bytes.size() >= 1 && first_bytes[0] == 'P') {
+    if (bytes.starts_with("P")) {
         return ImageFormat::Pnm;
+    }
+    // A JPEG file begins with its start-of-image marker and a further marker.
+    if (bytes.starts_with("\xFF\xD8\xFF")) {
+        return ImageFormat::Jpeg;
+    }
+    if (bytes.starts_with("GIF8")) {
+        return ImageFormat::Gif;
+    }
+    if (bytes.starts_with("RIFF") && bytes.size() >= 12 && bytes.substr(8).starts_with("WEBP")) {
+        return ImageFormat::Webp;
+    }
+    // Either byte order's signature.
+    if (bytes.starts_with(std::string_view("II*\0", 4)) ||
+        bytes.starts_with(std::string_view("MM\0*", 4))) {
+        return ImageFormat::Tiff;
     }
     return std::nullopt;
 }
@@ -65,16 +68,18 @@ DecodedImage decode_image(std::span<const std::uint8_t> file, const ImageBounds&
             return decode_bmp(file, bounds);
         case ImageFormat::Png:
             return decode_png(file, bounds);
+        case ImageFormat::Pnm:
+            return decode_pnm(file, bounds);
         case ImageFormat::Jpeg:
             return decode_jpeg(file, bounds);
         case ImageFormat::Gif:
             return decode_gif(file, bounds);
+        case ImageFormat::Webp:
+            return decode_webp(file, bounds);
         case ImageFormat::Tiff:
-            return decode_tiff(file, bounds);
-        case ImageFormat::Pnm:
             break;
     }
-    return decode_pnm(file, bounds);
+    return decode_tiff(file, bounds);
 }
 
 }  // namespace varkit

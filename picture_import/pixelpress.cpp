@@ -193,7 +193,8 @@ bool check_image(const DecodedImage& decoded, const char* source, const OutputKi
         return false;
     }
     if (decoded.status == DecodeStatus::Damaged) {
-        static const char* const kFormatNames[] = {"BMP", "PNG", "netpbm", "JPEG", "GIF", "TIFF"};
+        static const char* const kFormatNames[] = {"BMP", "PNG",  "netpbm", "JPEG",
+                                                   "GIF", "WebP", "TIFF"};
         std::fprintf(err, "Error: %s is a damaged %s image: %s.\n", source,
                      kFormatNames[static_cast<int>(decoded.format)], decoded.detail.c_str());
         return false;

@@ -1,5 +1,5 @@
 // The formats Linux builds know by their first bytes but read no pixels of:
-// JPEG, GIF and TIFF files are no image the program takes there.
+// JPEG, GIF, WebP and TIFF files are no image the program takes there.
 #include "picture_import/image_readers.h"
 
 namespace varkit {
@@ -20,6 +20,10 @@ DecodedImage decode_jpeg(std::span<const std::uint8_t>, const ImageBounds&) {
 
 DecodedImage decode_gif(std::span<const std::uint8_t>, const ImageBounds&) {
     return not_read(ImageFormat::Gif);
+}
+
+DecodedImage decode_webp(std::span<const std::uint8_t>, const ImageBounds&) {
+    return not_read(ImageFormat::Webp);
 }
 
 DecodedImage decode_tiff(std::span<const std::uint8_t>, const ImageBounds&) {

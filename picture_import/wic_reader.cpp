@@ -1,4 +1,5 @@
-// PNG, JPEG, GIF and TIFF files through the Windows Imaging Component: the
+// PNG, JPEG, GIF, WebP and TIFF files through the Windows Imaging Component
+// (WebP where Windows has its codec, not in Wine 8): the
 // same reduction to luminance, the same limits and the same check of the size
 // a header declares as the suite's own readers. Some codecs (Wine's among
 // them) decode the whole image when they open it, so the size is read from
@@ -7,6 +8,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "picture_import/image_readers.h"
 #include "platform/win32/wic.h"
@@ -73,6 +75,25 @@ std::optional<Size> gif_size(Bytes file) {
         return std::nullopt;
     }
     return Size{little_endian(file, 6, 2), little_endian(file, 8, 2)};
+}
+
+// An extended file's canvas, else the frame of a lossy or lossless one.
+std::optional<Size> webp_size(Bytes file) {
+    if (file.size() < 30) {
+        return std::nullopt;
+    }
+    const std::string_view chunk(reinterpret_cast<const char*>(file.data()) + 12, 4);
+    if (chunk == "VP8X") {
+        return Size{1 + little_endian(file, 24, 3), 1 + little_endian(file, 27, 3)};
+    }
+    if (chunk == "VP8 ") {
+        return Size{little_endian(file, 26, 2) & 0x3FFF, little_endian(file, 28, 2) & 0x3FFF};
+    }
+    if (chunk == "VP8L") {
+        const std::uint32_t bits = little_endian(file, 21, 4);
+        return Size{1 + (bits & 0x3FFF), 1 + (bits >> 14 & 0x3FFF)};
+    }
+    return std::nullopt;
 }
 
 // The first directory's ImageWidth and ImageLength.
@@ -255,6 +276,10 @@ DecodedImage decode_jpeg(Bytes file, const ImageBounds& bounds) {
 
 DecodedImage decode_gif(Bytes file, const ImageBounds& bounds) {
     return decode_with_wic(file, bounds, ImageFormat::Gif, gif_size);
+}
+
+DecodedImage decode_webp(Bytes file, const ImageBounds& bounds) {
+    return decode_with_wic(file, bounds, ImageFormat::Webp, webp_size);
 }
 
 DecodedImage decode_tiff(Bytes file, const ImageBounds& bounds) {
