@@ -1,10 +1,9 @@
 // PNG, JPEG, GIF, WebP and TIFF files through the Windows Imaging Component
-// (WebP where Windows has its codec, not in Wine 8): the
-// same reduction to luminance, the same limits and the same check of the size
-// a header declares as the suite's own readers. Some codecs (Wine's among
-// them) decode the whole image when they open it, so the size is read from
-// the file's header here first, and the codec sees no image the suite would
-// refuse.
+// (WebP where Windows has its codec; Wine 8 has none): the same reduction to
+// luminance, the same limits and the same check of the size a header declares
+// as the suite's own readers. Some codecs (Wine's among them) decode the
+// whole image when they open it, so the size is read from the file's header
+// here first, and a codec never sees an image the suite would refuse.
 #include <array>
 #include <cstdio>
 #include <cstring>
