@@ -4,8 +4,8 @@
 # In a Wine prefix of its own, with a Wine desktop on a private Xvfb display:
 # the Windows unit tests; the end-to-end tests of the Linux build run again on
 # the .exe programs; Linux and Windows outputs compared byte for byte on the
-# shared samples and the examples; and the Windows clipboard checked from X11
-# with xclip.
+# shared samples and the examples; the Windows clipboard checked from X11
+# with xclip; and the installer installed and uninstalled.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 linux=$(realpath "${1:-build}")
@@ -92,6 +92,9 @@ mkdir "$work/compare"
 step "Linux and Windows outputs, and the clipboard from X11" \
     python3 tests/windows/compare_builds.py "$linux/bin" "$windows/bin" "$work/compare" \
     ../shared/samples examples
+
+step "The installer and the package manifests" \
+    tests/windows/installer_test.sh "$windows" "$work/release"
 
 # Scratch files go to GetTempPath, the prefix's own temporary folder; none
 # may be left there.
