@@ -90,9 +90,11 @@ unset VARKIT_TEST_WINE_BIN
 
 mkdir "$work/compare"
 step "Linux and Windows outputs, and the clipboard from X11" \
-    python3 tests/windows/compare_builds.py "$linux/bin" "$windows/bin" "$work/compare" \
+    /usr/bin/python3 tests/windows/compare_builds.py "$linux/bin" "$windows/bin" "$work/compare" \
     ../shared/samples examples
 
+step "Ctrl-C, read-only outputs, links and NUL" \
+    /usr/bin/python3 tests/faults/fault_injection.py "$windows/bin" examples --windows
 step "The installer and the package manifests" \
     tests/windows/installer_test.sh "$windows" "$work/release"
 

@@ -33,7 +33,6 @@ int remember(const std::string& path) {
     if (path.size() >= kLongestRemembered) {
         return -1;
     }
-    sys::clean_up_on_interruption();
     for (int i = 0; i < kRememberedSlots; ++i) {
         RememberedSlot& slot = g_remembered[i];
         if (!slot.used) {
@@ -66,6 +65,7 @@ class InterruptionsHeld {
 FilePtr create_temporary(const std::string& prefix, const std::string& suffix,
                          TemporaryPath& temporary) {
     InterruptionsHeld held;
+    sys::clean_up_on_interruption();
     std::optional<sys::CreatedFile> created = sys::create_unique_file(prefix, suffix);
     if (!created) {
         return nullptr;
@@ -180,7 +180,7 @@ bool OutputFile::commit() {
         return false;
     }
     InterruptionsHeld held;
-    if (!sys::replace_file(temporary_.path(), destination_)) {
+    if (sys::interruption_pending() || !sys::replace_file(temporary_.path(), destination_)) {
         temporary_.remove();
         return false;
     }
@@ -200,7 +200,9 @@ OutputFile::NewFile OutputFile::commit_new() {
         return NewFile::Failed;
     }
     InterruptionsHeld held;
-    const sys::Move moved = sys::move_to_new_name(temporary_.path(), destination_);
+    const sys::Move moved = sys::interruption_pending()
+                                ? sys::Move::Failed
+                                : sys::move_to_new_name(temporary_.path(), destination_);
     if (moved == sys::Move::Moved) {
         temporary_.keep();
         return NewFile::Written;

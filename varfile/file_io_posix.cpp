@@ -250,6 +250,19 @@ void hold_interruptions() {
     ::pthread_sigmask(SIG_BLOCK, &held, &g_held_before);
 }
 
+bool interruption_pending() {
+    sigset_t pending;
+    if (::sigpending(&pending) != 0) {
+        return false;
+    }
+    for (int signal_number : kCleanedSignals) {
+        if (sigismember(&pending, signal_number) == 1) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void release_interruptions() {
     if (--g_holds == 0) {
         ::pthread_sigmask(SIG_SETMASK, &g_held_before, nullptr);

@@ -5,6 +5,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -96,6 +97,8 @@ namespace {
 
 // Interruptions wait on this while the file layer holds them.
 SRWLOCK g_hold = SRWLOCK_INIT;
+// Set as soon as an interruption comes, before it waits.
+std::atomic<bool> g_interrupted{false};
 
 // Runs on a thread of its own when Ctrl-C or Ctrl-Break is pressed or the
 // console closes. The run ends there, as an interrupted console program ends
@@ -104,6 +107,7 @@ BOOL WINAPI remove_files_and_end(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) {
         return FALSE;
     }
+    g_interrupted = true;
     AcquireSRWLockExclusive(&g_hold);
     remove_remembered_files();
     TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
@@ -267,6 +271,10 @@ void clean_up_on_interruption() {
 
 void hold_interruptions() {
     AcquireSRWLockExclusive(&g_hold);
+}
+
+bool interruption_pending() {
+    return g_interrupted;
 }
 
 void release_interruptions() {

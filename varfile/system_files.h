@@ -76,6 +76,9 @@ void remove_file(const char* path);
 void clean_up_on_interruption();
 void hold_interruptions();
 void release_interruptions();
+// While held: true when an interruption has come and waits for the release,
+// so that the held step is not finished for a run that is ending.
+bool interruption_pending();
 
 }  // namespace varkit::system_files
 

@@ -98,3 +98,25 @@ TEST(Win32Clipboard, OpensOnceUntilClosed) {
 
 }  // namespace
 }  // namespace varkit
+
+namespace varkit {
+namespace {
+
+// Not a test: another program holding the clipboard, for the fault driver's
+// run that is interrupted while it waits for the clipboard. It holds it for a
+// window of its own, as applications do (Wine lets every program open a
+// clipboard opened for no window).
+TEST(Win32ClipboardHeld, DISABLED_ByAnotherProgramForTwoSeconds) {
+    HWND window = CreateWindowExA(0, "STATIC", "holder", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(OpenClipboard(window));
+    std::puts("holding the clipboard");
+    std::fflush(stdout);
+    Sleep(2000);
+    CloseClipboard();
+    DestroyWindow(window);
+}
+
+}  // namespace
+}  // namespace varkit
