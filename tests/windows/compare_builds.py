@@ -206,7 +206,7 @@ def check_clipboard(pictures):
     # imports the calculator's bytes of the same text from its clipboard
     # folder.
     placed = "line1\nC:run\nB:\\\\12 \u2264\u00e9 5\u2192x".encode("utf-8")
-    os.makedirs(files_clipboard, exist_ok=True)
+    os.makedirs(files_clipboard, mode=0o700, exist_ok=True)
     with open(os.path.join(files_clipboard, "text.txt"), "wb") as text:
         text.write(b"line1\r\nC:run\r\nB:\\\\12 \x9c\xe9 5\\\\22x")
     xclip(stdin=placed)

@@ -2,13 +2,14 @@
 // clipboard (Wine's when the tests run on Linux): what is placed comes back,
 // and a placed bitmap is the block our other backends make, also as the
 // CF_BITMAP Windows makes of it.
-#include "platform/win32/win32_clipboard.h"
-
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
+
 #include "platform/desktop_platform.h"
 #include "platform/dib.h"
+#include "platform/win32/win32_clipboard.h"
 
 namespace varkit {
 namespace {
@@ -29,6 +30,18 @@ DesktopPlatform windows_desktop() {
     return DesktopPlatform([] { return std::make_unique<Win32Clipboard>(); });
 }
 
+// What another program places: the bytes of one format, with their
+// terminating zero.
+void place_as_another_program(UINT format, const void* bytes, std::size_t size) {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size + sizeof(wchar_t));
+    std::memcpy(GlobalLock(block), bytes, size);
+    GlobalUnlock(block);
+    SetClipboardData(format, block);
+    CloseClipboard();
+}
+
 TEST(Win32Clipboard, TextAndRichTextComeBackAndSettingWithoutEmptyingAdds) {
     DesktopPlatform platform = windows_desktop();
     const std::string text = "line1\r\nC:run\r\n\x9c\xff";
@@ -45,6 +58,49 @@ TEST(Win32Clipboard, TextAndRichTextComeBackAndSettingWithoutEmptyingAdds) {
     EXPECT_STREQ(static_cast<const char*>(GlobalLock(rich)), "{\\rtf1 x}\n");
     GlobalUnlock(rich);
     EXPECT_FALSE(platform.clipboard_get_dib());
+    platform.clipboard_close();
+}
+
+// Windows applications read CF_UNICODETEXT: the calculator's characters.
+// Unicode text another program placed comes back as calculator codes; one
+// with a character the calculator lacks is refused, also as the CF_TEXT
+// Windows makes of it, while the bytes an older program placed as CF_TEXT
+// are taken as they are.
+TEST(Win32Clipboard, UnicodeTextIsTheCalculatorsCharacters) {
+    DesktopPlatform platform = windows_desktop();
+    ASSERT_TRUE(platform.clipboard_open());
+    ASSERT_TRUE(platform.clipboard_empty());
+    ASSERT_TRUE(
+        platform.clipboard_set_text("5\\\\22x\r\na\x9c"
+                                    "b \x8c"));
+    HANDLE unicode = GetClipboardData(CF_UNICODETEXT);
+    ASSERT_NE(unicode, nullptr);
+    EXPECT_STREQ(static_cast<const wchar_t*>(GlobalLock(unicode)), L"5\u2192x\r\na\u2264b \u03c0");
+    GlobalUnlock(unicode);
+    platform.clipboard_close();
+
+    const std::wstring symbols = L"a\u2264b \u03c0\r\n";
+    place_as_another_program(CF_UNICODETEXT, symbols.c_str(), symbols.size() * sizeof(wchar_t));
+    ASSERT_TRUE(platform.clipboard_open());
+    EXPECT_EQ(platform.clipboard_get_text(),
+              "a\x9c"
+              "b \x8c\r\n");
+    platform.clipboard_close();
+
+    const std::wstring euro = L"1 \u20ac";
+    place_as_another_program(CF_UNICODETEXT, euro.c_str(), euro.size() * sizeof(wchar_t));
+    ASSERT_TRUE(platform.clipboard_open());
+    EXPECT_FALSE(platform.clipboard_get_text());
+    platform.clipboard_close();
+
+    place_as_another_program(CF_TEXT,
+                             "a\x9c"
+                             "b",
+                             3);
+    ASSERT_TRUE(platform.clipboard_open());
+    EXPECT_EQ(platform.clipboard_get_text(),
+              "a\x9c"
+              "b");
     platform.clipboard_close();
 }
 
