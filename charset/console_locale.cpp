@@ -1,5 +1,5 @@
-// The console's character set, from the C library's locale: the one place
-// that asks the system, so another system's build can put its own file here.
+// The character set of the user's locale: the one place that asks the
+// system, so another system's build can put its own file here.
 #include <langinfo.h>
 
 #include <cstring>
@@ -8,8 +8,12 @@
 
 namespace varkit {
 
-bool console_uses_utf8() {
+bool locale_uses_utf8() {
     return std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+}
+
+bool console_uses_utf8() {
+    return locale_uses_utf8();
 }
 
 }  // namespace varkit

@@ -61,7 +61,7 @@ void lay_out(const fuzzing::TempFolder& folder, const Parts& parts) {
 void check_reads(const std::string& folder, const Parts& parts) {
     FilesClipboard clipboard(folder, kLockWait);
     require(clipboard.open(), "the clipboard folder does not open");
-    std::optional<std::string> text = clipboard.get_text();
+    std::optional<std::string> text = clipboard.get_text().text;
     require(text == std::string(parts.text.substr(0, parts.text.find('\0'))), "get text");
     std::optional<std::vector<std::uint8_t>> dib = clipboard.get_dib();
     if (parts.bitmap.size() > kBmpFileHeaderSize && parts.bitmap.starts_with("BM")) {
@@ -88,7 +88,7 @@ void check_round_trips(const std::string& folder, std::string_view bytes) {
     FilesClipboard clipboard(folder, kLockWait);
     require(clipboard.open(), "the clipboard folder does not open");
     require(clipboard.set_text(bytes) &&
-                clipboard.get_text() == std::string(bytes.substr(0, bytes.find('\0'))),
+                clipboard.get_text().text == std::string(bytes.substr(0, bytes.find('\0'))),
             "text round trip");
     std::vector<std::uint8_t> block(bytes.begin(), bytes.end());
     require(clipboard.set_dib(block), "set DIB");
@@ -97,7 +97,7 @@ void check_round_trips(const std::string& folder, std::string_view bytes) {
     require(clipboard.set_rich_text(bytes), "set rich text");
     require(fuzzing::read_whole_file(folder + "/rich.rtf") == std::string(bytes),
             "rich text round trip");
-    require(clipboard.empty() && !clipboard.get_text() && !clipboard.get_dib(), "empty");
+    require(clipboard.empty() && !clipboard.get_text().text && !clipboard.get_dib(), "empty");
     clipboard.close();
 }
 

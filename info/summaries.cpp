@@ -318,11 +318,13 @@ std::string shown_field(std::string_view field, std::FILE* out) {
     std::string shown;
     for (char c : field) {
         const auto code = static_cast<std::uint8_t>(c);
-        const char32_t character = utf8 ? unicode_of(code) : code;
+        const char32_t character = utf8 && code != 0 ? unicode_of(code).front() : code;
         if ((character < 0x20 && character != '\t') || (character >= 0x7F && character < 0xA0)) {
             shown += '?';
         } else if (utf8) {
-            append_utf8(shown, character);
+            for (char32_t spelt : unicode_of(code)) {
+                append_utf8(shown, spelt);
+            }
         } else {
             shown += c;
         }

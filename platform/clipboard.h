@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace varkit {
 
 class Clipboard {
@@ -21,7 +23,7 @@ class Clipboard {
     // A placed bitmap, already in its packed device-independent form.
     virtual bool set_dib(const std::vector<std::uint8_t>& dib) = 0;
     virtual bool set_rich_text(std::string_view rtf) = 0;
-    virtual std::optional<std::string> get_text() = 0;
+    virtual ClipboardText get_text() = 0;
     virtual std::optional<std::vector<std::uint8_t>> get_dib() = 0;
     virtual void close() = 0;
 };
@@ -34,7 +36,7 @@ class NoneClipboard : public Clipboard {
     bool set_text(std::string_view) override { return false; }
     bool set_dib(const std::vector<std::uint8_t>&) override { return false; }
     bool set_rich_text(std::string_view) override { return false; }
-    std::optional<std::string> get_text() override { return std::nullopt; }
+    ClipboardText get_text() override { return {}; }
     std::optional<std::vector<std::uint8_t>> get_dib() override { return std::nullopt; }
     void close() override {}
 };

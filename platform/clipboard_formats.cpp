@@ -29,12 +29,18 @@ std::optional<Received> first_of(SelectionSource& selection,
 }
 
 // Text received as `type`: UTF-8 types map back to calculator codes through
-// the character table, any other type is taken byte for byte.
-PlainTextFromUtf8 text_from_selection(std::string_view type, std::string_view bytes) {
+// the character table, any other type is taken byte for byte. Nothing for
+// bytes that are not UTF-8.
+std::optional<PlainTextFromUnicode> text_from_selection(std::string_view type,
+                                                        std::string_view bytes) {
     if (!is_utf8_type(type)) {
-        return {std::string(bytes), std::nullopt};
+        return PlainTextFromUnicode{std::string(bytes), {}, 0};
     }
-    return plain_text_from_utf8(bytes);
+    std::optional<std::u32string> characters = utf32_from_utf8(bytes);
+    if (!characters) {
+        return std::nullopt;
+    }
+    return plain_text_from_unicode(*characters);
 }
 
 // A bitmap received as a BMP file or a PNG image, told apart by its
@@ -87,30 +93,33 @@ std::vector<Offer> offers_for(const ClipboardContents& contents) {
     return offers;
 }
 
-std::optional<std::string> text_from(SelectionSource& selection) {
-    std::optional<std::string> text;
+ClipboardText text_from(SelectionSource& selection) {
+    ClipboardText text;
     // UTF-8 holding a character the calculator lacks stays refused under the
     // owner's other names for the same bytes (wl-copy offers its text as
     // STRING and TEXT too): taken byte for byte, it would be other characters.
-    std::vector<std::string> lacking;
+    std::vector<std::string> refused;
     first_of(selection, kTextTargets, [&](const Received& received) {
-        if (std::find(lacking.begin(), lacking.end(), received.bytes) != lacking.end()) {
+        if (std::find(refused.begin(), refused.end(), received.bytes) != refused.end()) {
             return false;
         }
-        PlainTextFromUtf8 converted = text_from_selection(received.type, received.bytes);
-        if (converted.refusal) {
-            if (!converted.refusal->not_utf8) {
-                lacking.push_back(received.bytes);
-            }
+        std::optional<PlainTextFromUnicode> converted =
+            text_from_selection(received.type, received.bytes);
+        if (!converted) {
             return false;
         }
-        text = std::move(converted.plain);
+        if (!converted->refused.empty()) {
+            refused.push_back(received.bytes);
+            text.lacking = text.lacking.value_or(converted->refused.front().character);
+            return false;
+        }
+        text.text = text_up_to_zero(converted->plain);
         return true;
     });
-    if (!text) {
-        return std::nullopt;
+    if (text.text) {
+        text.lacking.reset();
     }
-    return text_up_to_zero(*text);
+    return text;
 }
 
 std::optional<std::vector<std::uint8_t>> dib_from(SelectionSource& selection) {
@@ -134,7 +143,7 @@ ClipboardContents contents_of(SelectionSource& selection) {
     if (!selection.has_owner()) {
         return {};
     }
-    return {text_from(selection), dib_from(selection), rich_text_from(selection)};
+    return {text_from(selection).text, dib_from(selection), rich_text_from(selection)};
 }
 
 }  // namespace varkit

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace varkit {
 
 // One target we offer: the bytes sent for it and the type they are sent as
@@ -63,9 +65,10 @@ class SelectionSource {
 // it. Text comes from UTF-8 targets through the calculator's character table
 // and from the others byte for byte; a UTF-8 text holding a character the
 // calculator lacks, or bytes that are not UTF-8, are passed over for the
-// owner's next text target. The text ends at its first zero byte. A bitmap
-// comes from a BMP file or a PNG image, told apart by their signatures.
-std::optional<std::string> text_from(SelectionSource& selection);
+// owner's next text target, and when none gives text the first such
+// character is named. The text ends at its first zero byte. A bitmap comes
+// from a BMP file or a PNG image, told apart by their signatures.
+ClipboardText text_from(SelectionSource& selection);
 std::optional<std::vector<std::uint8_t>> dib_from(SelectionSource& selection);
 std::optional<std::string> rich_text_from(SelectionSource& selection);
 // All three, to publish again beside a new format.

@@ -42,8 +42,8 @@ bool DesktopPlatform::clipboard_set_rich_text(std::string_view rtf) {
     return is_open_ && clipboard().set_rich_text(rtf);
 }
 
-std::optional<std::string> DesktopPlatform::clipboard_get_text() {
-    return is_open_ ? clipboard().get_text() : std::nullopt;
+ClipboardText DesktopPlatform::clipboard_get_text() {
+    return is_open_ ? clipboard().get_text() : ClipboardText{};
 }
 
 std::optional<std::vector<std::uint8_t>> DesktopPlatform::clipboard_get_dib() {

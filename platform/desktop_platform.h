@@ -25,7 +25,7 @@ class DesktopPlatform : public Platform {
     bool clipboard_set_text(std::string_view text) override;
     bool clipboard_set_bitmap(const DeviceBitmap& bitmap) override;
     bool clipboard_set_rich_text(std::string_view rtf) override;
-    std::optional<std::string> clipboard_get_text() override;
+    ClipboardText clipboard_get_text() override;
     std::optional<std::vector<std::uint8_t>> clipboard_get_dib() override;
     void clipboard_close() override;
 

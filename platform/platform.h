@@ -35,6 +35,14 @@ struct FileFilter {
     std::string patterns;
 };
 
+// The clipboard's CF_TEXT, or why there is none.
+struct ClipboardText {
+    std::optional<std::string> text;  // up to its terminating zero
+    // No text because the desktop's only text was Unicode holding a character
+    // the calculator lacks: that character.
+    std::optional<char32_t> lacking;
+};
+
 struct FileDialog {
     std::string title;
     std::vector<FileFilter> filters;
@@ -57,7 +65,7 @@ class Platform {
     virtual bool clipboard_set_rich_text(std::string_view rtf) = 0;
     // CF_TEXT: the text up to its terminating zero, or nothing when the
     // clipboard holds no text.
-    virtual std::optional<std::string> clipboard_get_text() = 0;
+    virtual ClipboardText clipboard_get_text() = 0;
     // CF_DIB: the packed device-independent bitmap (information header,
     // colour table, rows bottom-up); its size is the block's size.
     virtual std::optional<std::vector<std::uint8_t>> clipboard_get_dib() = 0;

@@ -70,12 +70,12 @@ bool SelectionClipboard::add(const std::function<void(ClipboardContents&)>& chan
 
 // Between an empty or set and the close, this program holds the lock and
 // knows what the clipboard holds; otherwise the owner, whoever it is, tells.
-std::optional<std::string> SelectionClipboard::get_text() {
+ClipboardText SelectionClipboard::get_text() {
     if (known_) {
-        return known_->text ? std::optional(text_up_to_zero(*known_->text)) : std::nullopt;
+        return {known_->text ? std::optional(text_up_to_zero(*known_->text)) : std::nullopt, {}};
     }
     std::unique_ptr<SelectionSource> current = selection();
-    return current ? text_from(*current) : std::nullopt;
+    return current ? text_from(*current) : ClipboardText{};
 }
 
 std::optional<std::vector<std::uint8_t>> SelectionClipboard::get_dib() {

@@ -1,3 +1,4 @@
+#include <clocale>
 #include <cstdio>
 
 #include "rich_export/quillcast.h"
@@ -6,6 +7,8 @@
 
 int main(int argc, char** argv) {
     varkit::ProgramArguments arguments(argc, argv);
+    // The document follows the user's character set.
+    std::setlocale(LC_CTYPE, "");
     std::unique_ptr<varkit::Platform> platform = varkit::make_platform();
     varkit::Runtime rt{stdout, stderr, *platform};
     return varkit::finish_standard_output(

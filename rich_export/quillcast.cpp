@@ -49,6 +49,8 @@ struct QuillcastOptions {
     bool interactive = true;
     // The output was named on the command line or chosen in the save dialog.
     bool output_named = false;
+    // --bytes, --utf8 (--unicode): the document's form, else the locale's.
+    std::optional<CharacterForm> form;
     std::optional<std::string> member;  // --member=NAME
 };
 
@@ -106,7 +108,7 @@ Verdict check_options(const QuillcastOptions& options) {
 
 using Value = const OptionValue&;
 
-constexpr auto kOptions = std::to_array<Option<QuillcastOptions>>({
+constexpr auto kSwitches = std::to_array<Option<QuillcastOptions>>({
     {flag_switch(':', "keep the colon at the start of each line"),
      [](QuillcastOptions& options, Value) {
          options.rtf.keep_colons = true;
@@ -117,10 +119,14 @@ constexpr auto kOptions = std::to_array<Option<QuillcastOptions>>({
      take_font_switch},
     {flag_switch('W', "ask for the files and the font through dialogs"),
      turn_on<&QuillcastOptions::interactive>},
-    {flag_option("unicode", "write characters above 127 as Unicode (Courier New)"),
+});
+constexpr auto kFormOptions = character_form_rows<QuillcastOptions>(
+    "write the calculator's bytes in its own font, as before",
+    "write Unicode in a monospace font (default in a UTF-8 locale)");
+constexpr auto kOwnOptions = std::to_array<Option<QuillcastOptions>>({
+    {flag_option("unicode", "the same as --utf8"),
      [](QuillcastOptions& options, Value) {
-         options.rtf.unicode = true;
-         return Verdict{};
+         return choose_form(options.form, CharacterForm::Unicode);
      }},
     {flag_option("no-clipboard", "leave the clipboard as it is (needs an RTF file)"),
      [](QuillcastOptions& options, Value) {
@@ -129,6 +135,7 @@ constexpr auto kOptions = std::to_array<Option<QuillcastOptions>>({
      }},
     member_row<QuillcastOptions>(),
 });
+constexpr auto kOptions = join_rows(join_rows(kSwitches, kFormOptions), kOwnOptions);
 
 constexpr CommandLineTable<QuillcastOptions> kCommandLine{
     .help = {.name = kProgramName,
@@ -332,6 +339,7 @@ int quillcast_main(int argc, char** argv, Runtime& rt) {
                                 syntax_of(kCommandLine), rt.out, rt.err)) {
         return *status;
     }
+    options.rtf.unicode = form_or_locale(options.form) == CharacterForm::Unicode;
     // A cancelled dialog ends the run without a word; so does a cancelled
     // save dialog when the document may not go to the clipboard.
     if (!choose_files(options, rt.platform) ||

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "charset/charset.h"
 #include "rich_export/rtf_fields.h"
@@ -119,6 +120,16 @@ constexpr std::pair<char, const char*> kWordCommands[] = {
     {'t', "\\tab "},
 };
 
+// A character as \u takes it: UTF-16 units as signed 16-bit numbers.
+std::vector<std::int16_t> rtf_unicode_units(char32_t character) {
+    if (character < 0x10000) {
+        return {static_cast<std::int16_t>(character)};
+    }
+    char32_t offset = character - 0x10000;
+    return {static_cast<std::int16_t>(0xD800 + (offset >> 10)),
+            static_cast<std::int16_t>(0xDC00 + (offset & 0x3FF))};
+}
+
 // What a literal escape may pass: the control words that format characters,
 // paragraphs and pages, and special characters. Every other word, any
 // destination above all ({\*\...}, \field, \fldinst, \object, \pict, \bin),
@@ -178,6 +189,30 @@ std::string rtf_escape_text(std::string_view text) {
         }
     }
     return escaped;
+}
+
+std::string rtf_unicode_character(std::uint8_t calculator_code) {
+    std::u32string_view characters = unicode_of(calculator_code);
+    std::string_view stand_in = ascii_of(calculator_code);
+    std::string rtf;
+    while (!characters.empty() && characters.front() < 0x80) {
+        auto letter = static_cast<char>(characters.front());
+        rtf += letter;
+        if (stand_in.starts_with(letter)) {
+            stand_in.remove_prefix(1);
+        }
+        characters.remove_prefix(1);
+    }
+    // \ucN: the N characters after a \u are what a reader without Unicode
+    // shows in its place; the stand-in goes after the first unit.
+    for (char32_t character : characters) {
+        for (std::int16_t unit : rtf_unicode_units(character)) {
+            rtf += "\\uc" + std::to_string(stand_in.size()) + "\\u" + std::to_string(unit) + " ";
+            rtf += stand_in;
+            stand_in = {};
+        }
+    }
+    return rtf;
 }
 
 std::string rtf_font_entry(std::string_view face_name) {
@@ -259,8 +294,9 @@ int RtfWriter::rtf_emit_char(int code, std::FILE* in, std::FILE* out) {
             break;
     }
     auto character = static_cast<std::uint8_t>(code);
-    if (settings_.unicode && (code >= 0x80 || code < 0x20) && has_own_character(character)) {
-        write_unicode_char(character, out);
+    if (written_as_unicode(character)) {
+        // In the running text, its font and its format.
+        rtf_write(out, "%s", rtf_unicode_character(character));
     } else if (code >= 0x80) {
         write_high_char(character, out);
     } else if (code >= 0x20) {
@@ -289,21 +325,21 @@ void RtfWriter::write_high_char(std::uint8_t code, std::FILE* out) {
     rtf_close_run(out);
 }
 
-// Like the calculator font's characters, each stands in a run group of its
-// own. A reader without Unicode shows the ASCII spelling ("->", "pi").
-void RtfWriter::write_unicode_char(std::uint8_t code, std::FILE* out) {
-    rtf_close_run(out);
-    std::string_view fallback = ascii_of(code);
-    // \u takes a signed 16-bit value; every character of the table lies in
-    // the Basic Multilingual Plane.
-    auto character = static_cast<long>(unicode_of(code));
-    long value = character > 0x7FFF ? character - 0x10000 : character;
-    rtf_write(out, "\\f1\\uc%s ", std::to_string(fallback.size()));
-    rtf_write(out, "\\u%s ", std::to_string(value));
-    for (char c : fallback) {
-        rtf_put(c, out);
+// The Unicode document writes the characters above 127 and the calculator
+// symbols among the control codes as Unicode.
+bool RtfWriter::written_as_unicode(std::uint8_t code) const {
+    return settings_.unicode && (code >= 0x80 || code < 0x20) && has_own_character(code);
+}
+
+// A name's characters as the text's own.
+std::string RtfWriter::escaped_name(std::string_view name) const {
+    std::string escaped;
+    for (char c : name) {
+        auto code = static_cast<std::uint8_t>(c);
+        escaped += written_as_unicode(code) ? rtf_unicode_character(code)
+                                            : rtf_escape_text(std::string_view(&c, 1));
     }
-    rtf_close_run(out);
+    return escaped;
 }
 
 // A letter the writer does not know, and the end of the text in its place,

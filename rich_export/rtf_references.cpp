@@ -120,7 +120,7 @@ void RtfWriter::write_reference(std::FILE* in, std::FILE* out) {
     }
     if (!embedded) {
         rtf_write(out, "P:");
-        rtf_write(out, "%s", rtf_escape_text(folder) + "\\\\" + rtf_escape_text(name) + "\n");
+        rtf_write(out, "%s", escaped_name(folder) + "\\\\" + escaped_name(name) + "\n");
     }
     // The body goes on with the byte that ended the line.
     vf_seek(text.end_at, in);

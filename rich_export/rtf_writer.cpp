@@ -16,13 +16,24 @@ constexpr char kRunOpener[] = "\n{\\secd\\pard\\plain ";
 // font table entry, then the model, type and name in the title and the
 // model and type in the comment.
 constexpr char kPrologStart[] = "{\\rtf1\\ansi\\deflang1033\\deff";
-constexpr char kFontTable[] =
-    "{\\fonttbl{\\f0\\fnil\\fcharset0\\fprq0 Ti92Pluspc;{\\*\\falt Courier New}}"
+constexpr char kFontTableStart[] = "{\\fonttbl";
+// The calculator's own fonts, 0 and 5 (bold), and the common fonts 1 to 4.
+constexpr char kCalculatorFont[] =
+    "{\\f0\\fnil\\fcharset0\\fprq0 Ti92Pluspc;{\\*\\falt Courier New}}";
+constexpr char kCommonFonts[] =
     "{\\f1\\fmodern\\fcharset0\\fprq0 Courier New;}"
     "{\\f2\\froman\\fcharset0\\fprq0 Times New Roman;}"
     "{\\f3\\fscript\\fcharset0\\fprq0 Signature;}"
-    "{\\f4\\fnil\\fcharset0\\fprq0 Comic Sans MS;}"
+    "{\\f4\\fnil\\fcharset0\\fprq0 Comic Sans MS;}";
+constexpr char kCalculatorBoldFont[] =
     "{\\f5\\fnil\\fcharset0\\fprq0 Ti92PpcBold;{\\*\\falt Courier New}}";
+// The Unicode document's monospace font in place of both calculator fonts
+// (font %d): a fixed-pitch family named as a list of fallbacks, which
+// LibreOffice reads from the escaped semicolons, and Courier New for readers
+// that take the whole name for one font.
+constexpr char kMonospaceFont[] =
+    "{\\f%d\\fmodern\\fcharset0\\fprq1 Courier New\\'3bDejaVu Sans Mono\\'3bLiberation Mono;"
+    "{\\*\\falt Courier New}}";
 constexpr char kTitleStart[] = "}\n{\\colortbl\\red0\\green0\\blue0;}\n{\\info{\\title TI-";
 constexpr char kCommentStart[] = "}{\\doccomm Converted from a TI-";
 constexpr char kPrologEnd[] =
@@ -169,6 +180,20 @@ int RtfWriter::rtf_convert(std::int32_t calculator_code, std::FILE* in, std::FIL
     return 1;
 }
 
+void RtfWriter::write_font_table(std::FILE* out) const {
+    std::fputs(kFontTableStart, out);
+    if (settings_.unicode) {
+        std::fprintf(out, kMonospaceFont, 0);
+        std::fputs(kCommonFonts, out);
+        std::fprintf(out, kMonospaceFont, 5);
+    } else {
+        std::fputs(kCalculatorFont, out);
+        std::fputs(kCommonFonts, out);
+        std::fputs(kCalculatorBoldFont, out);
+    }
+    std::fputs(settings_.extra_font_entry.c_str(), out);
+}
+
 void RtfWriter::write_prolog(std::int32_t calculator_code, std::uint8_t type_code,
                              std::string_view variable_name, std::FILE* out) {
     const bool report = type_code == kTypeLabReport;
@@ -176,10 +201,10 @@ void RtfWriter::write_prolog(std::int32_t calculator_code, std::uint8_t type_cod
     const std::string comment_type = report ? "lab report" : vf_type_name(type_code);
     const std::string model = model_text(calculator_code);
 
-    std::fprintf(out, "%s%d%s%s", kPrologStart, settings_.default_font, kFontTable,
-                 settings_.extra_font_entry.c_str());
+    std::fprintf(out, "%s%d", kPrologStart, settings_.default_font);
+    write_font_table(out);
     std::fprintf(out, "%s%s %s - %s", kTitleStart, model.c_str(), title_type.c_str(),
-                 rtf_escape_text(variable_name).c_str());
+                 escaped_name(variable_name).c_str());
     std::fprintf(out, "%s%s %s%s", kCommentStart, model.c_str(), comment_type.c_str(), kPrologEnd);
 }
 

@@ -36,9 +36,10 @@ struct RtfSettings {
     int default_font = 0;
     // One more font table entry, font 6 (see rtf_font_entry); empty for none.
     std::string extra_font_entry;
-    // Characters above 127 and calculator symbols among the control codes
-    // are written as RTF Unicode escapes in Courier New, so the document
-    // reads right without the calculator font.
+    // The Unicode document: one monospace font for the whole document, and
+    // characters above 127 and the calculator symbols among the control codes
+    // as RTF Unicode escapes in the running text, so the document reads right
+    // without the calculator font.
     bool unicode = false;
     // Pictures go into the document without passing through the clipboard.
     bool no_clipboard = false;
@@ -60,6 +61,13 @@ std::string rtf_font_entry(std::string_view face_name);
 // above 127 written as \'xx, so names from a variable file or a command line
 // can never break the document's groups.
 std::string rtf_escape_text(std::string_view text);
+
+// A calculator character that has a character of its own, as the Unicode
+// document writes it: each character as \uN (a signed UTF-16 unit, so a
+// character beyond U+FFFF takes two) with the code's ASCII spelling for
+// readers without Unicode ("\uc2\u8594 ->"); an ASCII character that begins
+// the spelling stands as itself (the x of x-bar).
+std::string rtf_unicode_character(std::uint8_t calculator_code);
 
 // The code point under which a calculator character is drawn in the
 // calculator font of the document.
@@ -158,6 +166,7 @@ class RtfWriter {
 
     void report(const char* message);
     void open_run(std::FILE* out);
+    void write_font_table(std::FILE* out) const;
     void write_prolog(std::int32_t calculator_code, std::uint8_t type_code,
                       std::string_view variable_name, std::FILE* out);
     void write_first_line(std::FILE* in, std::FILE* out);
@@ -167,7 +176,8 @@ class RtfWriter {
     void write_markup(std::FILE* in, std::FILE* out);
     void write_operand_markup(int letter, std::FILE* in, std::FILE* out);
     void write_high_char(std::uint8_t code, std::FILE* out);
-    void write_unicode_char(std::uint8_t code, std::FILE* out);
+    bool written_as_unicode(std::uint8_t code) const;
+    std::string escaped_name(std::string_view name) const;
     void write_literal(int byte, std::FILE* out);
     void settle_control_word(int next, std::FILE* out);
     void write_reference(std::FILE* in, std::FILE* out);

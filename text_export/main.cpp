@@ -8,7 +8,8 @@
 
 int main(int argc, char** argv) {
     varkit::ProgramArguments arguments(argc, argv);
-    // The text shown with /S follows the user's character set.
+    // The text file and the text shown with /S follow the user's character
+    // set.
     std::setlocale(LC_CTYPE, "");
     std::unique_ptr<varkit::Platform> platform = varkit::make_platform();
     varkit::Runtime rt{stdout, stderr, *platform};

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "charset/charset.h"
+#include "varfile/host.h"
 #include "varfile/varfile.h"
 
 namespace varkit {
@@ -18,29 +19,16 @@ constexpr std::string_view kUsage[] = {
     "  /S     Show the text in the console.\n"
     "\n"};
 
-// How the plain text is spelt where it goes: the calculator's own bytes,
-// UTF-8 through the character table, or the one-way ASCII approximation.
-enum class Spelling { Bytes, Utf8, Ascii };
-
 struct Options {
     std::string variable_file;
     std::optional<std::string> text_file;
     bool show = false;
-    // --utf8 and --ascii: the text file's spelling; --ascii also spells the
-    // clipboard text and the console text.
-    Spelling file_spelling = Spelling::Bytes;
+    // --bytes, --utf8, --ascii: the text file's form, else the locale's;
+    // --ascii also spells the clipboard text and the console text.
+    std::optional<CharacterForm> form;
     bool no_clipboard = false;
     std::optional<std::string> member;  // --member=NAME
 };
-
-// --utf8 or --ascii: one spelling, however often it is asked for.
-Verdict take_spelling(Options& options, Spelling wanted) {
-    if (options.file_spelling != Spelling::Bytes && options.file_spelling != wanted) {
-        return Verdict::bad("Error: --utf8 and --ascii cannot be used together.");
-    }
-    options.file_spelling = wanted;
-    return {};
-}
 
 // The first non-empty name is the variable file, the next the text file.
 bool take_file_name(Options& options, const char* name) {
@@ -56,15 +44,19 @@ bool take_file_name(Options& options, const char* name) {
 
 using Value = const OptionValue&;
 
-constexpr auto kOptions = std::to_array<Option<Options>>({
+constexpr auto kShowSwitch = std::to_array<Option<Options>>({
     {flag_switch('S', "show the text on standard output"), turn_on<&Options::show>},
-    {flag_option("utf8", "write the text file in UTF-8 through the character table"),
-     [](Options& options, Value) { return take_spelling(options, Spelling::Utf8); }},
+});
+constexpr auto kFormOptions =
+    character_form_rows<Options>("write the text file as the calculator's bytes",
+                                 "write the text file in UTF-8 (default in a UTF-8 locale)");
+constexpr auto kOwnOptions = std::to_array<Option<Options>>({
     {flag_option("ascii", "write ASCII stand-ins (5->x, pi) everywhere"),
-     [](Options& options, Value) { return take_spelling(options, Spelling::Ascii); }},
+     [](Options& options, Value) { return choose_form(options.form, CharacterForm::Ascii); }},
     {flag_option("no-clipboard", "leave the clipboard as it is"), turn_on<&Options::no_clipboard>},
     member_row<Options>(),
 });
+constexpr auto kOptions = join_rows(join_rows(kShowSwitch, kFormOptions), kOwnOptions);
 
 constexpr CommandLineTable<Options> kCommandLine{
     .help = {.name = "Plaincast",
@@ -79,25 +71,40 @@ constexpr CommandLineTable<Options> kCommandLine{
     .check = nullptr,
 };
 
-std::string spelt(const std::string& plain, Spelling spelling) {
-    switch (spelling) {
-        case Spelling::Utf8:
+// The plain text spelt in a form, its CR LF line ends kept.
+std::string spelt(const std::string& plain, CharacterForm form) {
+    switch (form) {
+        case CharacterForm::Unicode:
             return utf8_from_plain_text(plain);
-        case Spelling::Ascii:
+        case CharacterForm::Ascii:
             return ascii_from_plain_text(plain);
-        case Spelling::Bytes:
+        case CharacterForm::Bytes:
             break;
     }
     return plain;
 }
 
+// A Unicode text file is the desktop's own: its lines end as the system's
+// text files end them (a line feed, CR LF on Windows), the last one too.
+struct TextFile {
+    std::string contents;
+    bool system_line_ends = false;
+};
+
+TextFile text_file_of(const std::string& plain, CharacterForm form) {
+    if (form == CharacterForm::Unicode) {
+        return {unicode_file_from_plain_text(plain), true};
+    }
+    return {spelt(plain, form), false};
+}
+
 // The console follows its locale, as a UTF-8 terminal shows → only from
 // UTF-8; asked for ASCII, it gets ASCII.
-Spelling console_spelling(const Options& options) {
-    if (options.file_spelling == Spelling::Ascii) {
-        return Spelling::Ascii;
+CharacterForm console_form(const Options& options) {
+    if (options.form == CharacterForm::Ascii) {
+        return CharacterForm::Ascii;
     }
-    return console_uses_utf8() ? Spelling::Utf8 : Spelling::Bytes;
+    return console_uses_utf8() ? CharacterForm::Unicode : CharacterForm::Bytes;
 }
 
 // TI-89, TI-92 and TI-92 Plus files: model number 89 or 92, format word 1.
@@ -135,13 +142,19 @@ bool copy_to_clipboard(const std::string& plain, const std::string& shown, bool 
     return copied;
 }
 
-// The text file receives the plain text byte for byte, without a terminator;
-// an existing file is replaced only by a complete one.
-bool write_text_file(const std::string& plain, const std::string& path, Runtime& rt) {
+// The text file receives its contents without a terminator; an existing
+// file is replaced only by a complete one.
+bool write_text_file(const TextFile& file, const std::string& path, Runtime& rt) {
     OutputFile output(path);
-    bool written = output.open() &&
-                   std::fwrite(plain.data(), 1, plain.size(), output.stream()) == plain.size() &&
-                   output.commit();
+    bool opened = output.open();
+    if (opened && file.system_line_ends) {
+        write_system_line_ends(output.stream());
+    }
+    const std::string& contents = file.contents;
+    bool written =
+        opened &&
+        std::fwrite(contents.data(), 1, contents.size(), output.stream()) == contents.size() &&
+        output.commit();
     if (written) {
         std::fprintf(rt.err, "Text written to %s.\n", path.c_str());
     } else {
@@ -160,17 +173,19 @@ bool export_text(TextLayout layout, const VariableInput& input, const Options& o
         return false;
     }
     std::string plain = plain_text_from_variable(layout, text);
-    Spelling clipboard_spelling =
-        options.file_spelling == Spelling::Ascii ? Spelling::Ascii : Spelling::Bytes;
-    const std::string shown = spelt(plain, console_spelling(options));
+    // The clipboard takes the bytes; the desktop's Unicode targets spell them.
+    CharacterForm clipboard_form =
+        options.form == CharacterForm::Ascii ? CharacterForm::Ascii : CharacterForm::Bytes;
+    const std::string shown = spelt(plain, console_form(options));
     bool copied = true;
     if (!options.no_clipboard) {
-        copied = copy_to_clipboard(spelt(plain, clipboard_spelling), shown, options.show, rt);
+        copied = copy_to_clipboard(spelt(plain, clipboard_form), shown, options.show, rt);
     } else if (options.show) {
         show_text(shown, rt.out);
     }
-    bool written = !options.text_file ||
-                   write_text_file(spelt(plain, options.file_spelling), *options.text_file, rt);
+    bool written =
+        !options.text_file ||
+        write_text_file(text_file_of(plain, form_or_locale(options.form)), *options.text_file, rt);
     return copied && written;
 }
 

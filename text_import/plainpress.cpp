@@ -27,12 +27,19 @@ constexpr std::string_view kUsage[] = {kUsageHead, kNamingUsageLines, "\n"};
 // here.
 constexpr std::size_t kPlainTextReadLimit = 4 * 65536;
 
+// A text file's characters the calculator lacks are each named, up to this
+// many lines; a count tells of the rest.
+constexpr std::size_t kNamedRefusals = 20;
+
 struct Options {
     std::optional<std::string> output_file;
     std::optional<std::string> text_file;
     NamingOptions naming;
-    // --utf8: the text file is UTF-8, read through the character table.
-    bool utf8_file = false;
+    // --bytes, --utf8: the text file's form, else the locale's.
+    std::optional<CharacterForm> form;
+    // --approximate: a Unicode text file's characters the calculator lacks
+    // are stored as the nearest ones it has.
+    bool approximate = false;
 };
 
 // The first name is the output file, the second the text file.
@@ -47,10 +54,15 @@ bool take_file_name(Options& options, const char* name) {
     return true;
 }
 
+constexpr auto kFormOptions =
+    character_form_rows<Options>("read the text file as the calculator's bytes",
+                                 "read the text file as UTF-8 (default in a UTF-8 locale)");
 constexpr auto kOwnOptions = std::to_array<Option<Options>>({
-    {flag_option("utf8", "read the text file as UTF-8"), turn_on<&Options::utf8_file>},
+    {flag_option("approximate", "store the nearest calculator character for one it lacks"),
+     turn_on<&Options::approximate>},
 });
-constexpr auto kOptions = join_rows(naming_switches<Options>(), kOwnOptions);
+constexpr auto kOptions =
+    join_rows(join_rows(naming_switches<Options>(), kFormOptions), kOwnOptions);
 
 constexpr CommandLineTable<Options> kCommandLine{
     .help = {.name = "Plainpress",
@@ -104,8 +116,12 @@ std::optional<std::string> read_clipboard_text(Runtime& rt) {
         std::fputs("Error: Unable to open clipboard.\n", rt.err);
         return std::nullopt;
     }
-    std::optional<std::string> text = clipboard.clipboard_get_text();
-    if (!text) {
+    ClipboardText got = clipboard.clipboard_get_text();
+    std::optional<std::string>& text = got.text;
+    if (got.lacking) {
+        std::fprintf(rt.err, "Error: \"%s\" has no calculator character.\n",
+                     shown_character(*got.lacking).c_str());
+    } else if (!text) {
         std::fputs("Error: Unable to get clipboard data.\n", rt.err);
     } else if (text->size() > kPlainTextReadLimit) {
         // Beyond the limit a text can only be too long; converting all of it
@@ -116,19 +132,43 @@ std::optional<std::string> read_clipboard_text(Runtime& rt) {
     return text;
 }
 
-// A UTF-8 text file's text in calculator codes, or nothing after the line
-// that names the first character the calculator lacks.
-std::optional<std::string> plain_text_from_utf8_file(const std::string& utf8, Runtime& rt) {
-    PlainTextFromUtf8 converted = plain_text_from_utf8(utf8);
-    if (const std::optional<UnicodeRefusal>& refusal = converted.refusal) {
-        if (refusal->not_utf8) {
-            std::fprintf(rt.err, "Error: The byte %s (line %zu) is not UTF-8.\n",
-                         refusal->shown.c_str(), refusal->line);
-        } else {
-            std::fprintf(rt.err, "Error: \"%s\" (line %zu) has no calculator character.\n",
-                         refusal->shown.c_str(), refusal->line);
-        }
+// One line for each character the calculator lacks, up to a limit, then
+// how many more there are.
+void report_refusals(const std::vector<UnicodeRefusal>& refused, std::FILE* err) {
+    for (std::size_t i = 0; i < refused.size() && i < kNamedRefusals; ++i) {
+        std::fprintf(err, "Error: \"%s\" (line %zu) has no calculator character.\n",
+                     shown_character(refused[i].character).c_str(), refused[i].line);
+    }
+    if (refused.size() > kNamedRefusals) {
+        std::size_t more = refused.size() - kNamedRefusals;
+        std::fprintf(err, "Error: %zu more %s no calculator character.\n", more,
+                     more == 1 ? "character has" : "characters have");
+    }
+}
+
+// A Unicode text file's text in calculator codes, or nothing after the lines
+// that name the characters the calculator lacks. A file that is not UTF-8 is
+// read as the calculator's bytes, as earlier versions and the original
+// programs wrote it.
+std::optional<std::string> read_unicode_text(const std::string& bytes, const Options& options,
+                                             Runtime& rt) {
+    std::optional<std::u32string> characters = utf32_from_utf8(bytes);
+    if (!characters) {
+        std::fprintf(rt.err,
+                     "Note: %s is not UTF-8; its bytes are read as calculator characters.\n",
+                     options.text_file->c_str());
+        return bytes;
+    }
+    PlainTextFromUnicode converted = plain_text_from_unicode_file(
+        *characters, options.approximate ? Lacking::Approximate : Lacking::Refuse);
+    if (!converted.refused.empty()) {
+        report_refusals(converted.refused, rt.err);
         return std::nullopt;
+    }
+    if (std::size_t count = converted.approximated) {
+        std::fprintf(rt.err, "Note: %zu %s stored as the nearest calculator %s.\n", count,
+                     count == 1 ? "character was" : "characters were",
+                     count == 1 ? "character" : "characters");
     }
     return std::move(converted.plain);
 }
@@ -156,7 +196,10 @@ std::optional<std::string> read_text(std::FILE* text_file, const Options& option
         std::fprintf(rt.err, "Error: No text in %s.\n", options.text_file->c_str());
         return std::nullopt;
     }
-    return options.utf8_file ? plain_text_from_utf8_file(*plain, rt) : plain;
+    if (form_or_locale(options.form) == CharacterForm::Unicode) {
+        return read_unicode_text(*plain, options, rt);
+    }
+    return plain;
 }
 
 VarHeader new_header(const char* signature, TextLayout layout, std::size_t data_length,

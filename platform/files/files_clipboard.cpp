@@ -46,12 +46,12 @@ bool FilesClipboard::set_rich_text(std::string_view rtf) {
     return folder_.write(kRichTextFile, rtf);
 }
 
-std::optional<std::string> FilesClipboard::get_text() {
+ClipboardText FilesClipboard::get_text() {
     auto bytes = folder_.read(kTextFile, kLargestText);
     if (!bytes) {
-        return std::nullopt;
+        return {};
     }
-    return text_up_to_zero(*bytes);
+    return {text_up_to_zero(*bytes), {}};
 }
 
 // The block is what follows the 14-byte file header; a file that is not a

@@ -19,7 +19,7 @@ class FilesClipboard : public Clipboard {
     bool set_text(std::string_view text) override;
     bool set_dib(const std::vector<std::uint8_t>& dib) override;
     bool set_rich_text(std::string_view rtf) override;
-    std::optional<std::string> get_text() override;
+    ClipboardText get_text() override;
     std::optional<std::vector<std::uint8_t>> get_dib() override;
     void close() override;
 

@@ -13,7 +13,7 @@ class NonePlatform : public Platform {
     bool clipboard_set_text(std::string_view) override { return false; }
     bool clipboard_set_bitmap(const DeviceBitmap&) override { return false; }
     bool clipboard_set_rich_text(std::string_view) override { return false; }
-    std::optional<std::string> clipboard_get_text() override { return std::nullopt; }
+    ClipboardText clipboard_get_text() override { return {}; }
     std::optional<std::vector<std::uint8_t>> clipboard_get_dib() override { return std::nullopt; }
     void clipboard_close() override {}
     std::optional<DeviceBitmap> create_bitmap(const DeviceBitmap&) override { return std::nullopt; }

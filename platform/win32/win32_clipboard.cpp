@@ -62,15 +62,15 @@ std::optional<std::string> block_bytes(UINT format) {
     return bytes;
 }
 
-// The Unicode text up to its terminating zero, in UTF-8.
-std::optional<std::string> unicode_text() {
+// The Unicode text up to its terminating zero.
+std::optional<std::u32string> unicode_text() {
     std::optional<std::string> bytes = block_bytes(CF_UNICODETEXT);
     if (!bytes) {
         return std::nullopt;
     }
     std::wstring_view text(reinterpret_cast<const wchar_t*>(bytes->data()),
                            bytes->size() / sizeof(wchar_t));
-    return utf8_from_wide(text.substr(0, text.find(L'\0')));
+    return utf32_from_utf8(utf8_from_wide(text.substr(0, text.find(L'\0'))));
 }
 
 // Windows lists a format it makes from another right after that one, and
@@ -119,21 +119,21 @@ bool Win32Clipboard::set_rich_text(std::string_view rtf) {
     return format != 0 && set_block(format, rtf.data(), rtf.size(), 1);
 }
 
-std::optional<std::string> Win32Clipboard::get_text() {
-    if (std::optional<std::string> unicode = unicode_text()) {
-        PlainTextFromUtf8 converted = plain_text_from_utf8(*unicode);
-        if (!converted.refusal) {
-            return text_up_to_zero(converted.plain);
+ClipboardText Win32Clipboard::get_text() {
+    if (std::optional<std::u32string> unicode = unicode_text()) {
+        PlainTextFromUnicode converted = plain_text_from_unicode(*unicode);
+        if (converted.refused.empty()) {
+            return {text_up_to_zero(converted.plain), {}};
         }
         if (!bytes_placed_first()) {
-            return std::nullopt;
+            return {{}, converted.refused.front().character};
         }
     }
     std::optional<std::string> bytes = block_bytes(CF_TEXT);
     if (!bytes) {
-        return std::nullopt;
+        return {};
     }
-    return text_up_to_zero(*bytes);
+    return {text_up_to_zero(*bytes), {}};
 }
 
 std::optional<std::vector<std::uint8_t>> Win32Clipboard::get_dib() {

@@ -19,9 +19,9 @@ class Win32Clipboard : public Clipboard {
     bool set_rich_text(std::string_view rtf) override;
     // CF_UNICODETEXT first. A Unicode text holding a character the
     // calculator lacks is refused, and so is the CF_TEXT Windows makes of it;
-    // CF_TEXT that its owner placed before (or Windows made from it the
-    // Unicode text) is taken byte for byte.
-    std::optional<std::string> get_text() override;
+    // CF_TEXT that its owner placed before (Windows then made the Unicode
+    // text of it) is taken byte for byte.
+    ClipboardText get_text() override;
     std::optional<std::vector<std::uint8_t>> get_dib() override;
     void close() override;
 };

@@ -68,7 +68,7 @@ bool put_text(Platform& platform, const std::string& text) {
 
 bool get_text(Platform& platform, std::string& text) {
     return with_clipboard(platform, [&] {
-        auto got = platform.clipboard_get_text();
+        auto got = platform.clipboard_get_text().text;
         text = got.value_or("");
         return got.has_value();
     });

@@ -63,7 +63,7 @@ TEST(FilesClipboard, EveryFormatRoundTripsThroughItsFileAndEmptyRemovesThemAll) 
     ASSERT_TRUE(platform->clipboard_set_bitmap(checker_bitmap()));
     ASSERT_TRUE(platform->clipboard_set_rich_text("{\\rtf1 x}"));
 
-    EXPECT_EQ(platform->clipboard_get_text(), text);
+    EXPECT_EQ(platform->clipboard_get_text().text, text);
     const std::vector<std::uint8_t> dib = synthesize_dib(checker_bitmap());
     EXPECT_EQ(platform->clipboard_get_dib(), dib);
     EXPECT_EQ(file_text(folder + "/text.txt"), text);
@@ -76,7 +76,7 @@ TEST(FilesClipboard, EveryFormatRoundTripsThroughItsFileAndEmptyRemovesThemAll) 
     EXPECT_EQ(mode_of(folder + "/text.txt") & 077, 0u);
 
     ASSERT_TRUE(platform->clipboard_empty());
-    EXPECT_EQ(platform->clipboard_get_text(), std::nullopt);
+    EXPECT_EQ(platform->clipboard_get_text().text, std::nullopt);
     EXPECT_EQ(platform->clipboard_get_dib(), std::nullopt);
     EXPECT_EQ(list_dir(folder), std::vector<std::string>{"lock"});
     platform->clipboard_close();
@@ -96,7 +96,7 @@ TEST(FilesClipboard, SettingWithoutEmptyingKeepsWhatAnEarlierRunPlaced) {
     ASSERT_TRUE(second_run->clipboard_open());
     ASSERT_TRUE(second_run->clipboard_set_rich_text("{\\rtf1 added}"));
     EXPECT_EQ(second_run->clipboard_get_dib(), synthesize_dib(checker_bitmap()));
-    EXPECT_EQ(second_run->clipboard_get_text(), std::nullopt);
+    EXPECT_EQ(second_run->clipboard_get_text().text, std::nullopt);
     second_run->clipboard_close();
     EXPECT_EQ(list_dir(folder), (std::vector<std::string>{"bitmap.bmp", "lock", "rich.rtf"}));
 }
@@ -108,7 +108,7 @@ TEST(FilesClipboard, TextEndsAtItsFirstZeroAndAForeignFileIsNoBitmap) {
     ASSERT_TRUE(platform->clipboard_open());
     write_file(folder + "/text.txt", std::string("before\0after", 12));
     write_file(folder + "/bitmap.bmp", std::string("GIF89a not a bitmap"));
-    EXPECT_EQ(platform->clipboard_get_text(), "before");
+    EXPECT_EQ(platform->clipboard_get_text().text, "before");
     EXPECT_EQ(platform->clipboard_get_dib(), std::nullopt);
     platform->clipboard_close();
 }
@@ -126,7 +126,7 @@ TEST(FilesClipboard, TheLockIsHeldFromOpenToCloseAndNothingWorksOutsideIt) {
     first->clipboard_close();
     EXPECT_TRUE(second->clipboard_open());
     second->clipboard_close();
-    EXPECT_FALSE(first->clipboard_get_text().has_value());
+    EXPECT_FALSE(first->clipboard_get_text().text.has_value());
 }
 
 TEST(FilesClipboard, AWriterThatDiedLeavesNothingBehindForTheNextOpen) {
@@ -138,7 +138,7 @@ TEST(FilesClipboard, AWriterThatDiedLeavesNothingBehindForTheNextOpen) {
     platform->clipboard_close();
     write_file(folder + "/.incoming-text.txt-0123456789abcdef", std::string("half"));
     ASSERT_TRUE(platform->clipboard_open());
-    EXPECT_EQ(platform->clipboard_get_text(), "kept");
+    EXPECT_EQ(platform->clipboard_get_text().text, "kept");
     platform->clipboard_close();
     EXPECT_EQ(list_dir(folder), (std::vector<std::string>{"lock", "text.txt"}));
 }

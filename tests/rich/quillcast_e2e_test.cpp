@@ -19,6 +19,10 @@ namespace {
 
 const std::string kReader = std::string(VARKIT_RICH_TESTS_DIR) + "/read_document.py";
 
+std::string as_text(const Bytes& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
 // The non-empty paragraphs and the pictures of a reader's listing.
 std::vector<std::string> content_of(const std::vector<std::string>& listing) {
     std::vector<std::string> content;
@@ -70,16 +74,17 @@ class QuillcastEndToEnd : public ::testing::Test {
             std::filesystem::create_directory(dir.file(folder));
         }
     }
-    std::vector<std::string> env(const std::string& backend = "files") const {
+    std::vector<std::string> env(const std::string& backend, const std::string& locale) const {
         return {"VARKIT_CLIPBOARD=" + backend, "VARKIT_CLIPBOARD_DIR=" + dir.file("clipboard"),
-                "TMPDIR=" + dir.file("scratch"), "DISPLAY=", "LC_ALL=C"};
+                "TMPDIR=" + dir.file("scratch"), "DISPLAY=", locale};
     }
-    // Runs Quillcast in the folder "work".
-    ProgramResult run(const std::vector<std::string>& args, const std::string& backend = "files") {
+    // Runs Quillcast in the folder "work", in the C locale unless told.
+    ProgramResult run(const std::vector<std::string>& args, const std::string& backend = "files",
+                      const std::string& locale = "LC_ALL=C") {
         std::vector<std::string> command{"env", "-C", dir.file("work"),
                                          executable_path("Quillcast")};
         command.insert(command.end(), args.begin(), args.end());
-        return run_command(command, env(backend));
+        return run_command(command, env(backend, locale));
     }
     std::string work(const std::string& name) const { return dir.file("work/" + name); }
 
@@ -267,22 +272,48 @@ TEST_F(QuillcastEndToEnd, RealReadersSeeTheTextAndThePictures) {
     EXPECT_EQ(picture.out, box_picture_line() + "\n") << picture.err;
 }
 
-// With --unicode the calculator's characters read right without its font, in
-// LibreOffice and, spelt in ASCII, in a reader without Unicode.
+// In a UTF-8 locale, and with --utf8 (--unicode) in any, the calculator's
+// characters read right without its font, in LibreOffice and, spelt in ASCII,
+// in a reader without Unicode. The C locale and --bytes keep the document of
+// the calculator's bytes in its font.
 TEST_F(QuillcastEndToEnd, UnicodeDocumentReadsRightWithoutTheCalculatorFont) {
     if (!tool_exists("soffice") || !tool_exists("unrtf")) {
         ADD_FAILURE() << "no RTF reader: soffice (libreoffice-writer-nogui) and unrtf";
         return;
     }
     write_file(work("symbols.9xt"), text_variable(" 5\x16x \x80 \x81 \x8C\r a\x9C"
-                                                  "b \x88\r x\xA4y\xE9\x05"));
-    ProgramResult result = run({"symbols.9xt", "symbols.rtf", "--unicode"});
-    ASSERT_EQ(result.status, 0) << result.err;
+                                                  "b \x88\x9A\r x\xA4y\xE9\x05"));
+    const std::string utf8 = "LC_ALL=C.UTF-8";
+    for (const auto& [args, locale] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"symbols.9xt", "symbols.rtf"}, utf8},
+             {{"symbols.9xt", "utf8.rtf", "--utf8"}, "LC_ALL=C"},
+             {{"symbols.9xt", "unicode.rtf", "--unicode"}, "LC_ALL=C"},
+             {{"symbols.9xt", "c.rtf"}, "LC_ALL=C"},
+             {{"symbols.9xt", "bytes.rtf", "--bytes"}, utf8}}) {
+        ProgramResult result = run(args, "files", locale);
+        ASSERT_EQ(result.status, 0) << result.err;
+    }
+    EXPECT_EQ(read_file(work("utf8.rtf")), read_file(work("symbols.rtf")));
+    EXPECT_EQ(read_file(work("unicode.rtf")), read_file(work("symbols.rtf")));
+    EXPECT_EQ(read_file(work("bytes.rtf")), read_file(work("c.rtf")));
+    const std::string calculator_prolog = expected_prolog("92P", "TEXT", "notes", "TEXT");
+    EXPECT_EQ(as_text(read_file(work("c.rtf"))).substr(0, calculator_prolog.size()),
+              calculator_prolog);
+
     EXPECT_EQ(libreoffice_read({work("symbols.rtf")})[0],
               (std::vector<std::string>{"text 5\u2192x \u03B1 \u03B2 \u03C0",
                                         "text a\u2264"
-                                        "b \u03B8",
+                                        "b \u03B8x\u0305",
                                         "text x\u00A4y\u00E9\\05"}));
+    run_command({"soffice", "-env:UserInstallation=file://" + dir.file("profile"), "--headless",
+                 "--convert-to", "txt:Text (encoded):UTF8", "--outdir", dir.file("read"),
+                 work("symbols.rtf")},
+                {"HOME=" + dir.path().string()});
+    const std::string text = as_text(read_file(dir.file("read/symbols.txt")));
+    for (const char* shown :
+         {"5\u2192x", "a\u2264b", "\u03C0", "\u03B8", "x\u0305", "\u00A4y\u00E9\\05"}) {
+        EXPECT_NE(text.find(shown), std::string::npos) << shown << " in " << text;
+    }
     EXPECT_NE(unrtf_read(work("symbols.rtf")).out.find("5->x"), std::string::npos);
 }
 

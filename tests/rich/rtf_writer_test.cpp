@@ -128,18 +128,37 @@ TEST(RtfCharacters, HighCharactersStandInGroupsOfTheirOwn) {
     }
 }
 
-// --unicode: the characters the table gives a Unicode character of their own
-// become \uN escapes in Courier New with their ASCII spelling; stand-ins
-// (x-bar, the other control symbols) stay in the calculator font.
+// The Unicode document: one monospace font in place of the calculator's two,
+// and every character with one of its own as \uN in the running text, its
+// format kept, with its ASCII spelling; x-bar as x and a combining overline,
+// a character beyond U+FFFF as a surrogate pair. Names are spelt the same.
 TEST(RtfCharacters, UnicodeEscapesWithAsciiFallbacks) {
     RtfSettings settings;
     settings.unicode = true;
-    Converted doc = convert(text_file(" 5\x16x \x8C\x9A\x12\xE9"), settings);
-    EXPECT_EQ(doc.rtf.substr(0, kTextProlog.size()), kTextProlog);
-    EXPECT_EQ(doc.rtf.substr(kTextProlog.size()),
-              kOpener + "5}" + kOpener + "\\f1\\uc2 \\u8594 ->}" + kOpener + "x }" + kOpener +
-                  "\\f1\\uc2 \\u960 pi}" + high_char("\\f0 ", "9A") + kOpener + "\xD0}" + kOpener +
-                  "\\f1\\uc1 \\u233 e}}");
+    VariableFileSpec spec;
+    spec.name = "n\x80";
+    spec.data = text_data(
+        " 5\x16x \x7F"
+        "b\x8C\x7F"
+        "b\x9A\x12\xE9\x01");
+    Converted doc = convert(make_variable_file(spec), settings);
+    std::string prolog = expected_prolog("89", "TEXT", "n\\uc5\\u945 alpha", "TEXT");
+    const std::string monospace =
+        "\\fmodern\\fcharset0\\fprq1 Courier New\\'3bDejaVu Sans Mono\\'3bLiberation Mono;"
+        "{\\*\\falt Courier New}}";
+    for (const auto& [font, calculator] :
+         {std::pair{"{\\f0", "Ti92Pluspc"}, {"{\\f5", "Ti92PpcBold"}}) {
+        std::size_t at = prolog.find(font);
+        prolog.replace(at, prolog.find("}}", at) + 2 - at, font + monospace);
+        EXPECT_EQ(prolog.find(calculator), std::string::npos);
+    }
+    EXPECT_EQ(doc.rtf.substr(0, prolog.size()), prolog);
+    EXPECT_EQ(doc.rtf.substr(std::min(prolog.size(), doc.rtf.size())),
+              kOpener +
+                  "5\\uc2\\u8594 ->x \\b \\uc2\\u960 pi\\b0 x\\uc3\\u773 bar\\uc1\\u9656 "
+                  ">\\uc1\\u233 e\\\\01}}");
+    EXPECT_EQ(rtf_unicode_character(0x0E), "\\uc4\\u-10179 lock\\uc0\\u-8942 ");
+    EXPECT_EQ(rtf_unicode_character(0xB4), "\\uc3\\u8315 ^-1\\uc0\\u185 ");
 }
 
 TEST(RtfMarkup, TogglesSwitchOnAndOffWithinTheRunGroup) {

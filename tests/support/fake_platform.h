@@ -17,6 +17,7 @@ class FakePlatform : public Platform {
   public:
     // What the clipboard holds.
     std::optional<std::string> text;
+    std::optional<char32_t> lacking;  // no text: the Unicode text's character the calculator lacks
     std::optional<std::vector<std::uint8_t>> dib;  // a placed bitmap, in its CF_DIB form
     std::optional<std::string> rich_text;
 
@@ -78,9 +79,9 @@ class FakePlatform : public Platform {
         rich_text = std::string(rtf);
         return true;
     }
-    std::optional<std::string> clipboard_get_text() override {
+    ClipboardText clipboard_get_text() override {
         calls.push_back("get_text");
-        return is_open ? text : std::nullopt;
+        return is_open ? ClipboardText{text, lacking} : ClipboardText{};
     }
     std::optional<std::vector<std::uint8_t>> clipboard_get_dib() override {
         calls.push_back("get_dib");

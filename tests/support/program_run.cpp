@@ -129,12 +129,16 @@ bool programs_run_through_wine() {
 
 ProgramResult run_executable(const std::string& name, const std::vector<std::string>& args,
                              const std::vector<std::string>& env, const std::string& input) {
+    // The C locale, where the programs write the calculator's bytes, unless
+    // the test names another.
+    std::vector<std::string> locale_env{"LC_ALL=C"};
+    locale_env.insert(locale_env.end(), env.begin(), env.end());
     if (const char* wine_bin = std::getenv("VARKIT_TEST_WINE_BIN")) {
-        return run_through_wine(wine_bin, name, args, env, input);
+        return run_through_wine(wine_bin, name, args, locale_env, input);
     }
     std::vector<std::string> command{executable_path(name)};
     command.insert(command.end(), args.begin(), args.end());
-    return run_command(command, env, input);
+    return run_command(command, locale_env, input);
 }
 
 ProgramResult run_command(const std::vector<std::string>& command,

@@ -23,9 +23,9 @@ ProgramResult run_in_process(ProgramMain program, const std::vector<std::string>
                              Platform& platform);
 
 // Runs an executable of build/bin by name ("Varlook") with `args`, feeding
-// `input` on its standard input; `env` entries ("NAME=value") are added to
-// the environment, and an entry "NAME=" with nothing after the '=' removes
-// NAME. Waits at most 30 seconds. With VARKIT_TEST_WINE_BIN set it runs
+// `input` on its standard input, in the C locale; `env` entries
+// ("NAME=value", "LC_ALL=C.UTF-8") are added to the environment, and an entry
+// "NAME=" with nothing after the '=' removes NAME. Waits at most 30 seconds. With VARKIT_TEST_WINE_BIN set it runs
 // <Name>.exe of that folder through Wine instead.
 ProgramResult run_executable(const std::string& name, const std::vector<std::string>& args,
                              const std::vector<std::string>& env = {},

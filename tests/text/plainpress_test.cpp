@@ -170,6 +170,15 @@ TEST_F(PlainpressTest, ClipboardFailuresMakeNoFile) {
     EXPECT_EQ(result.err, "Error: Unable to get clipboard data.\n");
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(clipboard.calls, (Names{"open", "get_text", "close"}));
+    // The desktop's Unicode text held a character the calculator lacks; one
+    // that shows nothing is named by its code point.
+    for (const auto& [lacking, shown] :
+         std::vector<std::pair<char32_t, std::string>>{{U'\u20AC', "\u20AC"}, {0x85, "U+0085"}}) {
+        clipboard.lacking = lacking;
+        result = run({dir.file("keep.89t")});
+        EXPECT_EQ(result.err, "Error: \"" + shown + "\" has no calculator character.\n");
+        EXPECT_EQ(result.status, 1);
+    }
     EXPECT_EQ(list_dir(dir.path().string()), Names{"keep.89t"});
     EXPECT_EQ(made("keep.89t"), "old");
 }

@@ -94,13 +94,13 @@ TEST_P(DesktopText, PlainpressImportsTheOtherClientsText) {
     EXPECT_EQ(read_file(dir.file("again.89t")), read_file(dir.file("notes.89t")));
 
     // Text copied from a UTF-8 program arrives as calculator codes; a
-    // character the calculator lacks leaves the clipboard without text.
+    // character the calculator lacks is named, and nothing is written.
     for (const auto& [copied, text] : std::vector<std::pair<std::string, std::string>>{
              {"x\u2192y \u2264 \u03C0\n\u03B8", " x\x16y \x9C \x8C\r \x88"}, {"5 \u20AC", ""}}) {
         ASSERT_EQ(desktop_->copy("UTF8_STRING", copied), 0);
         ProgramResult pasted = run("Plainpress", {dir.file("pasted.89t")});
         if (text.empty()) {
-            EXPECT_EQ(pasted.err, "Error: Unable to get clipboard data.\n");
+            EXPECT_EQ(pasted.err, "Error: \"\u20AC\" has no calculator character.\n");
             EXPECT_EQ(pasted.status, 1);
             continue;
         }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "charset/charset.h"
 #include "tests/support/program_run.h"
 #include "tests/text/text_fixtures.h"
 
@@ -14,14 +15,30 @@ namespace {
 using namespace std::string_literals;
 using Names = std::vector<std::string>;
 
-// The clipboard is not the point of these runs.
-const Names kNoClipboard = {"VARKIT_CLIPBOARD=none"};
+// The clipboard is not the point of these runs. They run in the C locale,
+// where text files hold the calculator's bytes, unless they name a UTF-8 one.
+const std::string kUtf8Locale = "LC_ALL=C.UTF-8";
 
-ProgramResult plaincast(const Names& args) {
-    return run_executable("Plaincast", args, kNoClipboard);
+// Text files are Unicode by default in a UTF-8 locale, but on Windows.
+bool unicode_by_default() {
+    return !programs_run_through_wine();
 }
-ProgramResult plainpress(const Names& args) {
-    return run_executable("Plainpress", args, kNoClipboard);
+
+// A Unicode text file's lines end as the system's text files do: CR LF on
+// Windows.
+std::string system_line_ends(const std::string& text) {
+    std::string ended;
+    for (char c : text) {
+        ended += c == '\n' && programs_run_through_wine() ? "\r\n" : std::string(1, c);
+    }
+    return ended;
+}
+
+ProgramResult plaincast(const Names& args, const std::string& locale = "LC_ALL=C") {
+    return run_executable("Plaincast", args, {"VARKIT_CLIPBOARD=none", locale});
+}
+ProgramResult plainpress(const Names& args, const std::string& locale = "LC_ALL=C") {
+    return run_executable("Plainpress", args, {"VARKIT_CLIPBOARD=none", locale});
 }
 
 // The file is sound: n + 90 bytes, a checksum over the length field and data.
@@ -37,8 +54,9 @@ void expect_sound_variable(const Bytes& file) {
 }
 
 // Every TEXT and STR sample goes out to a text file and back in to the same
-// data. A TEXT comes back with cursor position 1: the plain-text form does
-// not carry the cursor.
+// data, as the calculator's bytes in the C locale and as a Unicode text file
+// (LF line ends, the last line ended too) in a UTF-8 locale. A TEXT comes back
+// with cursor position 1: the plain-text form does not carry the cursor.
 TEST(TextEndToEnd, SamplesRoundTrip) {
     int tried = 0;
     for (const char* name :
@@ -50,26 +68,34 @@ TEST(TextEndToEnd, SamplesRoundTrip) {
             continue;
         }
         ++tried;
-        TempDir dir;
-        std::string text = dir.file("out.txt");
-        std::string back = dir.file("back" + sample.substr(sample.rfind('.')));
-        ProgramResult out = plaincast({sample, text});
-        EXPECT_EQ(out.err, "Error: Unable to open clipboard.\nText written to " + text + ".\n");
-        ProgramResult in = plainpress({back, text});
-        EXPECT_EQ(in.err, "Done!\n");
-        ASSERT_EQ(in.status, 0) << name;
+        for (const std::string locale : {"LC_ALL=C", "LC_ALL=C.UTF-8"}) {
+            TempDir dir;
+            std::string text = dir.file("out.txt");
+            std::string back = dir.file("back" + sample.substr(sample.rfind('.')));
+            ProgramResult out = plaincast({sample, text}, locale);
+            EXPECT_EQ(out.err, "Error: Unable to open clipboard.\nText written to " + text + ".\n");
+            std::string written = as_string(read_file(text));
+            if (locale == kUtf8Locale && unicode_by_default()) {
+                EXPECT_TRUE(utf32_from_utf8(written)) << name;
+                EXPECT_EQ(written.find('\r'), std::string::npos) << name;
+                EXPECT_EQ(written.back(), '\n') << name;
+            }
+            ProgramResult in = plainpress({back, text}, locale);
+            EXPECT_EQ(in.err, "Done!\n");
+            ASSERT_EQ(in.status, 0) << name << locale;
 
-        Bytes original = read_file(sample);
-        Bytes copy = read_file(back);
-        expect_sound_variable(copy);
-        EXPECT_TRUE(std::equal(copy.begin(), copy.begin() + 8, original.begin())) << name;
-        EXPECT_EQ(copy[72], original[72]) << name;
-        std::string data = data_of(copy);
-        std::string expected = data_of(original);
-        if (original[72] == 11) {
-            expected.replace(0, 2, "\x00\x01"s);
+            Bytes original = read_file(sample);
+            Bytes copy = read_file(back);
+            expect_sound_variable(copy);
+            EXPECT_TRUE(std::equal(copy.begin(), copy.begin() + 8, original.begin())) << name;
+            EXPECT_EQ(copy[72], original[72]) << name;
+            std::string data = data_of(copy);
+            std::string expected = data_of(original);
+            if (original[72] == 11) {
+                expected.replace(0, 2, "\x00\x01"s);
+            }
+            EXPECT_EQ(data, expected) << name << locale;
         }
-        EXPECT_EQ(data, expected) << name;
     }
     if (tried == 0) {
         GTEST_SKIP() << "no samples in ../shared/samples";
@@ -93,53 +119,129 @@ TEST(TextEndToEnd, ByteExactOutputs) {
     EXPECT_EQ(read_file(dir.file("back.txt")), read_file(dir.file("notes.txt")));
 }
 
-// --utf8 text files carry every code through the character table and back;
-// --ascii spells the text for ASCII-only places; a character the calculator
-// lacks is refused by name and line, and nothing is written.
+// Unicode text files, the default in a UTF-8 locale and --utf8 in any, carry
+// every code through the character table and back, with LF line ends and the
+// last line ended too; --bytes keeps the calculator's bytes in any locale;
+// --ascii spells the text for ASCII-only places.
 TEST(TextEndToEnd, Utf8AndAsciiTextFiles) {
     TempDir dir;
     std::string every_code;
     for (int code = 1; code < 256; ++code) {
         every_code += static_cast<char>(code);
     }
+    // Every line of a TEXT opens with its line-start byte.
+    std::string every_code_lines = " " + every_code;
+    every_code_lines.insert(every_code_lines.find('\r') + 1, " ");
+    const std::string note = text_data(
+        " 5\x16x\r \x80 \x81 \x8C\r a\x9C"
+        "b\r \x88\x9A");
+    const std::string unicode_note =
+        "5\u2192x\n\u03B1 \u03B2 \u03C0\na\u2264"
+        "b\n\u03B8x\u0305\n";
     struct Case {
-        std::string name;
+        std::string name;  // its last letter gives the type
         std::string data;
-        std::string utf8;  // the text file, when checked
+        Names options;  // of both programs
+        std::string locale;
+        std::string text;  // the text file, when checked
     };
     const std::vector<Case> cases = {
+        {"note.89t", note, {}, kUtf8Locale, unicode_note},
+        {"note.89t", note, {"--utf8"}, "LC_ALL=C", system_line_ends(unicode_note)},
         {"note.89t",
-         text_data(" 5\x16x\r \x80 \x81 \x8C\r a\x9C"
-                   "b\r \x88"),
-         "5\u2192x\r\n\u03B1 \u03B2 \u03C0\r\na\u2264"
-         "b\r\n\u03B8"},
-        {"codes.89s", string_data(every_code), ""},
+         note,
+         {"--bytes"},
+         kUtf8Locale,
+         "5\\\\22x\r\n\x80 \x81 \x8C\r\na\x9C"
+         "b\r\n\x88\x9A"},
+        {"last.89t", text_data(" a\r "), {}, kUtf8Locale, "a\n\n"},
+        // Only a Unicode text file carries an empty TEXT: as bytes it is an
+        // empty file, which makes no variable.
+        {"empty.89t", text_data(" "), {"--utf8"}, "LC_ALL=C", system_line_ends("\n")},
+        {"codes.89s", string_data(every_code), {}, kUtf8Locale, ""},
+        {"codes.89t", text_data(every_code_lines), {}, kUtf8Locale, ""},
     };
     for (const Case& c : cases) {
         write_file(dir.file(c.name), variable_file("**TI89**", c.name.back() == 't' ? 11 : 12,
                                                    c.data, {"n", "main", "From n.txt"}));
-        plaincast({dir.file(c.name), dir.file("n.txt"), "--utf8"});
-        if (!c.utf8.empty()) {
-            EXPECT_EQ(as_string(read_file(dir.file("n.txt"))), c.utf8);
+        Names out{dir.file(c.name), dir.file("n.txt")};
+        out.insert(out.end(), c.options.begin(), c.options.end());
+        plaincast(out, c.locale);
+        if (!c.text.empty() && (unicode_by_default() || !c.options.empty())) {
+            EXPECT_EQ(as_string(read_file(dir.file("n.txt"))), c.text) << c.name << c.locale;
         }
-        ProgramResult in = plainpress(
-            {dir.file("back.89" + c.name.substr(4)), dir.file("n.txt"), "--utf8", "/N", "n"});
-        EXPECT_EQ(in.err, "Done!\n");
-        EXPECT_EQ(read_file(dir.file("back.89" + c.name.substr(4))), read_file(dir.file(c.name)));
+        std::string back = dir.file("back" + c.name.substr(c.name.find('.')));
+        Names in{back, dir.file("n.txt"), "/N", "n"};
+        in.insert(in.end(), c.options.begin(), c.options.end());
+        EXPECT_EQ(plainpress(in, c.locale).err, "Done!\n");
+        EXPECT_EQ(read_file(back), read_file(dir.file(c.name))) << c.name << c.locale;
     }
     ProgramResult ascii = plaincast({dir.file("note.89t"), dir.file("a.txt"), "--ascii"});
-    EXPECT_EQ(as_string(read_file(dir.file("a.txt"))), "5->x\r\nalpha beta pi\r\na<=b\r\ntheta");
+    EXPECT_EQ(as_string(read_file(dir.file("a.txt"))),
+              "5->x\r\nalpha beta pi\r\na<=b\r\ntheta xbar");
     EXPECT_EQ(plaincast({dir.file("note.89t"), "--ascii", "--utf8"}).status, 2);
+    ProgramResult both = plainpress({dir.file("note.89t"), "--bytes", "--utf8"});
+    EXPECT_EQ(both.err.substr(0, both.err.find('\n')),
+              "Error: --bytes and --utf8 cannot be used together.");
+    EXPECT_EQ(both.status, 2);
+}
 
-    write_file(dir.file("euro.txt"), "ab\ncd\nx\u20ACy");
+// A Unicode text file (the default in a UTF-8 locale, --utf8 on Windows)
+// with characters the calculator lacks: every one named with its line in one
+// run (twenty, then a count), nothing written; --approximate stores the
+// nearest ones. A file that is not UTF-8 is read as the calculator's bytes.
+TEST(TextEndToEnd, CharactersTheCalculatorLacks) {
+    TempDir dir;
     write_file(dir.file("old.89t"), std::string("old"));
-    ProgramResult refused = plainpress({dir.file("old.89t"), dir.file("euro.txt"), "--utf8"});
-    EXPECT_EQ(refused.err, "Error: \"\u20AC\" (line 3) has no calculator character.\n");
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(as_string(read_file(dir.file("old.89t"))), "old");
-    write_file(dir.file("latin1.txt"), "caf\xE9");
-    EXPECT_EQ(plainpress({dir.file("old.89t"), dir.file("latin1.txt"), "--utf8"}).err,
-              "Error: The byte 0xE9 (line 1) is not UTF-8.\n");
+    struct Case {
+        std::string text;
+        Names options;
+        std::string err;
+        std::string data;  // the variable's, when one is written
+    };
+    const std::string lacking = "\u201Cquoted\u201D \u2013 text";
+    std::string euros = "\n";
+    std::string named;
+    for (int i = 0; i < 25; ++i) {
+        euros += "\u20AC";
+        named += i < 20 ? "Error: \"\u20AC\" (line 2) has no calculator character.\n" : "";
+    }
+    const std::vector<Case> cases = {
+        {"ab\nx\u20ACy\n" + lacking + "\u2019s\n",
+         {},
+         "Error: \"\u20AC\" (line 2) has no calculator character.\n"
+         "Error: \"\u201C\" (line 3) has no calculator character.\n"
+         "Error: \"\u201D\" (line 3) has no calculator character.\n"
+         "Error: \"\u2013\" (line 3) has no calculator character.\n"
+         "Error: \"\u2019\" (line 3) has no calculator character.\n",
+         ""},
+        {euros, {}, named + "Error: 5 more characters have no calculator character.\n", ""},
+        {lacking,
+         {"--approximate"},
+         "Note: 3 characters were stored as the nearest calculator characters.\nDone!\n",
+         " \"quoted\" - text"},
+        {"caf\xE9",
+         {},
+         "Note: " + dir.file("in.txt") +
+             " is not UTF-8; its bytes are read as calculator characters.\nDone!\n",
+         " caf\xE9"},
+    };
+    for (const Case& c : cases) {
+        write_file(dir.file("in.txt"), c.text);
+        Names args{dir.file("old.89t"), dir.file("in.txt"), "/N", "n"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        if (!unicode_by_default()) {
+            args.push_back("--utf8");
+        }
+        ProgramResult result = plainpress(args, kUtf8Locale);
+        EXPECT_EQ(result.err, c.err);
+        EXPECT_EQ(result.status, c.data.empty() ? 1 : 0) << c.text;
+        EXPECT_EQ(as_string(read_file(dir.file("old.89t"))),
+                  c.data.empty() ? "old"
+                                 : as_string(variable_file("**TI89**", 11, text_data(c.data),
+                                                           {"n", "main", "From in.txt"})));
+        write_file(dir.file("old.89t"), std::string("old"));
+    }
 }
 
 // The demo's examples are what Plainpress makes of the texts beside them.
@@ -148,7 +250,7 @@ TEST(TextEndToEnd, ExamplesAreMadeFromTheirTexts) {
     const std::string examples = VARKIT_EXAMPLES_DIR;
     for (const std::string name : {"notes.89t", "greeting.9xs"}) {
         std::string text = examples + "/" + name.substr(0, name.find('.')) + ".txt";
-        ProgramResult in = plainpress({dir.file(name), text});
+        ProgramResult in = plainpress({dir.file(name), text, "--bytes"}, kUtf8Locale);
         ASSERT_EQ(in.status, 0) << in.err;
         EXPECT_EQ(read_file(dir.file(name)), read_file(examples + "/" + name)) << name;
     }
