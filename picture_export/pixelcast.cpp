@@ -277,7 +277,7 @@ bool standard_output_free(const Settings& settings, Runtime& rt) {
 
 int pixelcast_main(int argc, char** argv, Runtime& rt) {
     Settings settings;
-    settings.utf8 = console_uses_utf8();
+    settings.utf8 = console_shows_unicode(rt.out);
     settings.style.on = cp437_glyph(kFullBlock, settings.utf8);
     settings.style.off = cp437_glyph(' ', settings.utf8);
     if (std::optional<int> status =

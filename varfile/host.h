@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace varkit {
@@ -42,6 +43,17 @@ bool slash_argument_is_path(const char* argument);
 // True when the stream is a terminal (on Windows a console): not a file, a
 // pipe or a device such as /dev/null or NUL.
 bool is_terminal(std::FILE* stream);
+
+// True when text shown on `stream` is the calculator's characters in UTF-8,
+// written by write_console_text: on Unix in a UTF-8 locale, whatever the
+// stream; on Windows when the stream is a console, which shows any character
+// through its wide interface. Elsewhere the bytes go out as they are.
+bool console_shows_unicode(std::FILE* stream);
+
+// Writes text as console_shows_unicode spelt it: to a Windows console
+// through its wide interface (a failure sets the stream's error indicator),
+// to anything else as it is.
+void write_console_text(std::FILE* stream, std::string_view text);
 
 // Makes an open stream write each line feed as the system's text files end
 // their lines: CR LF on Windows, a line feed unchanged elsewhere.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "charset/charset.h"
 #include "varfile/host.h"
 
 namespace varkit {
@@ -16,6 +17,14 @@ bool slash_argument_is_path(const char* argument) {
 
 bool is_terminal(std::FILE* stream) {
     return ::isatty(::fileno(stream)) == 1;
+}
+
+bool console_shows_unicode(std::FILE*) {
+    return console_uses_utf8();
+}
+
+void write_console_text(std::FILE* stream, std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
 }
 
 // A Unix text file ends its lines with a line feed: nothing to change.

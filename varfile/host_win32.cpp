@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "charset/wide_text.h"
+#include "varfile/file_io.h"
 #include "varfile/host.h"
 
 namespace varkit {
@@ -34,6 +35,32 @@ bool slash_argument_is_path(const char*) {
 bool is_terminal(std::FILE* stream) {
     DWORD mode = 0;
     return GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))), &mode);
+}
+
+bool console_shows_unicode(std::FILE* stream) {
+    return is_terminal(stream);
+}
+
+// What the stream holds goes out first, so the text keeps its place.
+void write_console_text(std::FILE* stream, std::string_view text) {
+    if (!is_terminal(stream)) {
+        std::fwrite(text.data(), 1, text.size(), stream);
+        return;
+    }
+    std::fflush(stream);
+    HANDLE console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    const std::wstring wide = wide_from_utf8(text);
+    std::wstring_view left = wide;
+    while (!left.empty()) {
+        DWORD written = 0;
+        if (!WriteConsoleW(console, left.data(), static_cast<DWORD>(left.size()), &written,
+                           nullptr) ||
+            written == 0) {
+            set_stream_error(stream);
+            return;
+        }
+        left.remove_prefix(written);
+    }
 }
 
 void write_system_line_ends(std::FILE* stream) {

@@ -177,6 +177,38 @@ def compare_jpeg():
     compare_runs("JPEG", folders, [("Pixelpress", ["blocks.89i", "blocks.jpg"])])
 
 
+def make_symbols(folder):
+    """symbols.89t, a TEXT variable holding 5→x, a≤b and π."""
+    with open(os.path.join(folder, "symbols.txt"), "wb") as text:
+        text.write(b"5\\\\22x\r\na\x9cb \x8c")
+    run("linux", folder, "Plainpress", ["symbols.89t", "symbols.txt"], folder + "-clipboard")
+
+
+def check_console(picture):
+    """/S on a console (Wine's, on a terminal that script(1) gives) shows the
+    calculator's characters and the block characters through the wide
+    console interface; into a pipe it writes the bytes, as on Linux in the C
+    locale."""
+    folder = os.path.join(WORK, "console")
+    os.makedirs(folder)
+    shutil.copy(picture, folder)
+    make_symbols(folder)
+    rows = [("Plaincast", "symbols.89t", ["5\u2192x", "a\u2264b \u03c0"]),
+            ("Pixelcast", os.path.basename(picture), ["\u2588\u2588"])]
+    for program, name, shown in rows:
+        command = f"wine {os.path.join(WINDOWS_BIN, program + '.exe')} {name} /S --no-clipboard"
+        seen = subprocess.run(["script", "-qec", command, "/dev/null"], cwd=folder,
+                              env=dict(os.environ, LC_ALL="C.UTF-8"), capture_output=True,
+                              timeout=120).stdout
+        if not all(text.encode("utf-8") in seen for text in shown):
+            failures.append(f"console: {program} {name} /S showed {seen[:300]!r}, not {shown!r}")
+    piped = {build: run(build, folder, "Plaincast", ["symbols.89t", "/S", "--no-clipboard"],
+                        folder + "-clipboard") for build in ("linux", "windows")}
+    if piped["linux"] != piped["windows"]:
+        failures.append(f"console: /S into a pipe: Linux {piped['linux']!r}, Windows "
+                        f"{piped['windows']!r}")
+
+
 def xclip(*args, stdin=None):
     command = ["xclip", "-selection", "clipboard"] + list(args)
     if stdin is not None:
@@ -194,9 +226,7 @@ def check_clipboard(pictures):
     files_clipboard = os.path.join(folder, "files-clipboard")
     # Plaincast.exe's text reaches X11 in the calculator's characters: Wine
     # gives CF_UNICODETEXT as UTF8_STRING, with line feeds for CR LF.
-    with open(os.path.join(folder, "symbols.txt"), "wb") as text:
-        text.write(b"5\\\\22x\r\na\x9cb \x8c")
-    run("linux", folder, "Plainpress", ["symbols.89t", "symbols.txt"], files_clipboard)
+    make_symbols(folder)
     status, _, err = run("windows", folder, "Plaincast", ["symbols.89t"], files_clipboard)
     expected = "5\u2192x\na\u2264b \u03c0".encode("utf-8")
     if status != 0 or xclip() != expected:
@@ -262,6 +292,7 @@ def main():
         first = next(s for s in samples if s[-1].lower() == kind and s[-3] in "89")
         compare_sample(first, "\u7b14\u8bb0" + first[first.rfind("."):])
     compare_jpeg()
+    check_console(next(s for s in samples if s.endswith("smiley.9xi")))
     if os.environ.get("DISPLAY"):
         check_clipboard([s for s in samples if s[-1].lower() == "i"])
     for failure in failures:
