@@ -34,6 +34,14 @@ class ProgramArguments {
     std::vector<char*> pointers_;
 };
 
+// Text from the command line (a switch's value, a file's name) as it goes
+// into a variable's header. On Windows, whose command line the programs take
+// in UTF-8, each character becomes its calculator code (a letter the
+// calculator lacks its nearest letter, anything else '?'), as the ANSI code
+// page gave Latin letters their codes to the original programs; elsewhere the
+// bytes stay as they are.
+std::string header_text(std::string_view argument);
+
 // True when an argument that begins with '/' names a file rather than a
 // switch. On Unix '/' also begins every absolute path: one with a further '/'
 // in it ("/home/an/notes.89t") is a path. On Windows '/' always begins a

@@ -11,6 +11,10 @@ std::vector<std::string> command_line_arguments(int argc, char** argv) {
     return std::vector<std::string>(argv, argv + argc);
 }
 
+std::string header_text(std::string_view argument) {
+    return std::string(argument);
+}
+
 bool slash_argument_is_path(const char* argument) {
     return std::strchr(argument + 1, '/') != nullptr;
 }

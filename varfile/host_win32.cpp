@@ -4,6 +4,7 @@
 // After windows.h, which it builds on.
 #include <shellapi.h>
 
+#include "charset/charset.h"
 #include "charset/wide_text.h"
 #include "varfile/file_io.h"
 #include "varfile/host.h"
@@ -24,6 +25,30 @@ std::vector<std::string> command_line_arguments(int argc, char** argv) {
     }
     LocalFree(wide);
     return arguments;
+}
+
+std::string header_text(std::string_view argument) {
+    std::optional<std::u32string> characters = utf32_from_utf8(argument);
+    if (!characters) {
+        return std::string(argument);
+    }
+    std::string codes;
+    std::u32string_view rest = *characters;
+    while (!rest.empty()) {
+        if (std::optional<CalculatorCharacter> found = calculator_code_at(rest)) {
+            codes += static_cast<char>(found->code);
+            rest.remove_prefix(found->length);
+            continue;
+        }
+        std::optional<std::u32string_view> nearest = nearest_characters(rest.front());
+        for (char32_t character : nearest.value_or(U"?")) {
+            if (std::optional<CalculatorCharacter> stand_in = calculator_code_at({&character, 1})) {
+                codes += static_cast<char>(stand_in->code);
+            }
+        }
+        rest.remove_prefix(1);
+    }
+    return codes;
 }
 
 bool slash_argument_is_path(const char*) {
