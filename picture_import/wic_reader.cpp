@@ -157,22 +157,30 @@ std::array<std::uint8_t, 2> two_colour_greys(IWICImagingFactory* factory,
             static_cast<std::uint8_t>(colour0_dark ? 255 : 0)};
 }
 
-// A two-colour image, one bit a pixel: its palette decides.
-bool read_two_colours(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, GreyImage& image) {
-    const std::array<std::uint8_t, 2> greys = two_colour_greys(factory, frame);
-    const UINT stride = (image.width + 7) / 8;
+// The image's rows, `stride` bytes each, one at a time: `grey_of(row, x)`
+// gives the pixel's luminance.
+template <class GreyOf>
+bool read_rows(IWICBitmapSource* source, UINT stride, GreyImage& image, GreyOf grey_of) {
     std::vector<std::uint8_t> row(stride);
     for (UINT y = 0; y < image.height; ++y) {
         const WICRect rows{0, static_cast<INT>(y), static_cast<INT>(image.width), 1};
-        if (FAILED(frame->CopyPixels(&rows, stride, stride, row.data()))) {
+        if (FAILED(source->CopyPixels(&rows, stride, stride, row.data()))) {
             return false;
         }
         for (UINT x = 0; x < image.width; ++x) {
-            const bool index = (row[x / 8] >> (7 - x % 8)) & 1;
-            image.pixels[std::size_t{y} * image.width + x] = greys[index];
+            image.pixels[std::size_t{y} * image.width + x] = grey_of(row, x);
         }
     }
     return true;
+}
+
+// A two-colour image, one bit a pixel: its palette decides.
+bool read_two_colours(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, GreyImage& image) {
+    const std::array<std::uint8_t, 2> greys = two_colour_greys(factory, frame);
+    return read_rows(frame, (image.width + 7) / 8, image,
+                     [&greys](const std::vector<std::uint8_t>& row, UINT x) {
+                         return greys[(row[x / 8] >> (7 - x % 8)) & 1];
+                     });
 }
 
 // Any other image, converted to 8-bit blue, green, red and alpha.
@@ -183,20 +191,11 @@ bool read_colours(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, Gre
                                      nullptr, 0, WICBitmapPaletteTypeCustom))) {
         return false;
     }
-    const UINT stride = 4 * image.width;
-    std::vector<std::uint8_t> row(stride);
-    for (UINT y = 0; y < image.height; ++y) {
-        const WICRect rows{0, static_cast<INT>(y), static_cast<INT>(image.width), 1};
-        if (FAILED(converter->CopyPixels(&rows, stride, stride, row.data()))) {
-            return false;
-        }
-        for (UINT x = 0; x < image.width; ++x) {
-            const std::uint8_t* bgra = &row[4 * x];
-            image.pixels[std::size_t{y} * image.width + x] =
-                over_white(luminance(bgra[2], bgra[1], bgra[0]), bgra[3]);
-        }
-    }
-    return true;
+    return read_rows(converter.get(), 4 * image.width, image,
+                     [](const std::vector<std::uint8_t>& row, UINT x) {
+                         const std::uint8_t* bgra = &row[4 * x];
+                         return over_white(luminance(bgra[2], bgra[1], bgra[0]), bgra[3]);
+                     });
 }
 
 DecodedImage decode_with_wic(Bytes file, const ImageBounds& bounds, ImageFormat format,
