@@ -1,7 +1,5 @@
 #include "info/summaries.h"
 
-#include <unistd.h>
-
 #include <array>
 #include <string>
 #include <vector>
@@ -311,7 +309,7 @@ const char* status_word(std::uint8_t attribute) {
 }
 
 std::string shown_field(std::string_view field, std::FILE* out) {
-    if (::isatty(::fileno(out)) != 1) {
+    if (!is_terminal(out)) {
         return std::string(field);
     }
     // A UTF-8 terminal shows the calculator's characters; any other shows

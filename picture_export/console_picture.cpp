@@ -1,7 +1,10 @@
 #include "picture_export/console_picture.h"
 
 #include <cstring>
-#include <cwchar>
+#include <optional>
+#include <string_view>
+
+#include "varfile/host.h"
 
 namespace varkit {
 namespace {
@@ -36,29 +39,30 @@ std::string glyph_from_switch(const char* text, bool utf8) {
     if (text[0] == '\0') {
         return std::string(1, '\0');
     }
-    if (utf8) {
-        std::mbstate_t state{};
-        std::size_t length = std::mbrlen(text, std::strlen(text), &state);
-        if (length != static_cast<std::size_t>(-1) && length != static_cast<std::size_t>(-2)) {
+    // The first character, whatever the C library's locale (the arguments
+    // are UTF-8 on Windows).
+    for (std::size_t length = 1; utf8 && length <= 4 && length <= std::strlen(text); ++length) {
+        std::optional<std::u32string> characters = utf32_from_utf8(std::string_view(text, length));
+        if (characters && characters->size() == 1) {
             return std::string(text, length);
         }
     }
     return cp437_glyph(static_cast<unsigned char>(text[0]), utf8);
 }
 
+// A row at a time, so that a console's wide interface gets whole lines.
 void draw_picture(const CalculatorPicture& picture, const ConsoleStyle& style, std::FILE* out) {
     const std::size_t row_bytes = picture_row_bytes(picture.size.columns);
     for (std::size_t r = 0; r < picture.size.rows; ++r) {
-        std::fputc('\n', out);
+        std::string line = "\n";
         for (long c = 0; c < picture.size.columns && c <= style.column_limit; ++c) {
             if (c == style.column_limit) {
-                std::fputc('>', out);
+                line += '>';
                 break;
             }
-            const std::string& glyph =
-                picture_pixel_on(picture.rows, row_bytes, r, c) ? style.on : style.off;
-            std::fwrite(glyph.data(), 1, glyph.size(), out);
+            line += picture_pixel_on(picture.rows, row_bytes, r, c) ? style.on : style.off;
         }
+        write_console_text(out, line);
     }
 }
 

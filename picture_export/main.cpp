@@ -3,11 +3,14 @@
 
 #include "picture_export/pixelcast.h"
 #include "varfile/file_io.h"
+#include "varfile/host.h"
 
 int main(int argc, char** argv) {
+    varkit::ProgramArguments arguments(argc, argv);
     // The console picture follows the user's character set.
     std::setlocale(LC_CTYPE, "");
     std::unique_ptr<varkit::Platform> platform = varkit::make_platform();
     varkit::Runtime rt{stdout, stderr, *platform};
-    return varkit::finish_standard_output(varkit::pixelcast_main(argc, argv, rt));
+    return varkit::finish_standard_output(
+        varkit::pixelcast_main(arguments.count(), arguments.values(), rt));
 }

@@ -15,7 +15,8 @@ namespace varkit {
 // same picture always gives the same bytes; complemented where black is 0.
 std::vector<std::uint8_t> clean_rows(const CalculatorPicture& picture, bool complement);
 
-// Nothing when libpng fails, or in a build without it.
+// Through libpng, on Windows the Windows Imaging Component; nothing when
+// that fails.
 std::optional<std::vector<std::uint8_t>> png_of_picture(const CalculatorPicture& picture);
 
 std::vector<std::uint8_t> pbm_of_picture(const CalculatorPicture& picture);

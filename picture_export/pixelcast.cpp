@@ -1,7 +1,5 @@
 #include "picture_export/pixelcast.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <climits>
@@ -283,7 +281,7 @@ bool standard_output_free(const Settings& settings, Runtime& rt) {
         std::fputs("Error: /S and the output \"-\" both need standard output.\n", rt.err);
         return false;
     }
-    if (::isatty(::fileno(rt.out))) {
+    if (is_terminal(rt.out)) {
         std::fputs("Error: Standard output is a terminal; send the image to a file or a pipe.\n",
                    rt.err);
         return false;
@@ -295,7 +293,7 @@ bool standard_output_free(const Settings& settings, Runtime& rt) {
 
 int pixelcast_main(int argc, char** argv, Runtime& rt) {
     Settings settings;
-    settings.utf8 = console_uses_utf8();
+    settings.utf8 = console_shows_unicode(rt.out);
     settings.style.on = cp437_glyph(kFullBlock, settings.utf8);
     settings.style.off = cp437_glyph(' ', settings.utf8);
     if (std::optional<int> status =

@@ -50,6 +50,11 @@ std::optional<ImageFormat> image_format_of(std::span<const std::uint8_t> first_b
     if (bytes.starts_with("RIFF") && bytes.size() >= 12 && bytes.substr(8).starts_with("WEBP")) {
         return ImageFormat::Webp;
     }
+    // Either byte order's signature.
+    if (bytes.starts_with(std::string_view("II*\0", 4)) ||
+        bytes.starts_with(std::string_view("MM\0*", 4))) {
+        return ImageFormat::Tiff;
+    }
     return std::nullopt;
 }
 
@@ -70,9 +75,11 @@ DecodedImage decode_image(std::span<const std::uint8_t> file, const ImageBounds&
         case ImageFormat::Gif:
             return decode_gif(file, bounds);
         case ImageFormat::Webp:
+            return decode_webp(file, bounds);
+        case ImageFormat::Tiff:
             break;
     }
-    return decode_webp(file, bounds);
+    return decode_tiff(file, bounds);
 }
 
 }  // namespace varkit

@@ -25,7 +25,7 @@ struct GreyImage {
     bool two_coloured = false;
 };
 
-enum class ImageFormat { Bmp, Png, Pnm, Jpeg, Gif, Webp };
+enum class ImageFormat { Bmp, Png, Pnm, Jpeg, Gif, Webp, Tiff };
 
 enum class DecodeStatus {
     Decoded,
@@ -70,16 +70,19 @@ inline std::uint8_t over_white(std::uint8_t grey, unsigned alpha) {
 bool start_image(DecodedImage& decoded, std::uint64_t width, std::uint64_t height,
                  const ImageBounds& bounds, bool holds_all_rows = true);
 
-// The readers, one per format. Each takes the whole file's bytes. JPEG, GIF
-// and WebP images are read through Debian's libraries, PNG images through
-// libpng; a build without them counts those as no image it knows. Of an
-// animation (GIF, WebP) the first frame is the image.
+// The readers, one per format. Each takes the whole file's bytes. BMP and
+// netpbm are read by the suite itself, the other formats through each
+// system's codecs, in files of their own (libpng, libjpeg-turbo, giflib and
+// libwebp on Linux; the Windows Imaging Component on Windows, for TIFF too). A format a system does not
+// decode is no image there. Of an animation (GIF, WebP) the first frame is
+// the image.
 DecodedImage decode_bmp(std::span<const std::uint8_t> file, const ImageBounds& bounds);
 DecodedImage decode_png(std::span<const std::uint8_t> file, const ImageBounds& bounds);
 DecodedImage decode_pnm(std::span<const std::uint8_t> file, const ImageBounds& bounds);
 DecodedImage decode_jpeg(std::span<const std::uint8_t> file, const ImageBounds& bounds);
 DecodedImage decode_gif(std::span<const std::uint8_t> file, const ImageBounds& bounds);
 DecodedImage decode_webp(std::span<const std::uint8_t> file, const ImageBounds& bounds);
+DecodedImage decode_tiff(std::span<const std::uint8_t> file, const ImageBounds& bounds);
 
 // The format the first bytes of a file name, if any.
 std::optional<ImageFormat> image_format_of(std::span<const std::uint8_t> first_bytes);

@@ -1,7 +1,5 @@
 #include "picture_import/pixelpress.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <optional>
@@ -77,10 +75,10 @@ constexpr CommandLineTable<Settings> kCommandLine{
     .help = {.name = "Pixelpress",
              .version = "v1.0",
              .usage = kUsage,
-             .formats = "Reads:  BMP, PNG, JPEG, GIF, WebP, PBM, PGM and PPM images: a file, a\n"
-                        "        pipe (-), the clipboard\n"
-                        "Writes: pictures of the TI-89, TI-92, TI-92 Plus (.89i .92i .9xi) and\n"
-                        "        TI-83 Plus (.8xi)\n"},
+             .formats =
+                 "Reads:  BMP, PNG, PBM, PGM and PPM images: a file, a pipe (-), the clipboard\n"
+                 "Writes: pictures of the TI-89, TI-92, TI-92 Plus (.89i .92i .9xi) and\n"
+                 "        TI-83 Plus (.8xi)\n"},
     .rules = {.usage_without_arguments = false, .standard_stream = true},
     .options = kOptions,
     .take_file_name = take_file_name,
@@ -146,7 +144,7 @@ bool read_whole(std::FILE* input, const char* source, std::vector<std::uint8_t>&
 
 bool read_standard_input(const char* source, std::vector<std::uint8_t>& bytes, std::FILE* err) {
     // Nobody types an image: a terminal would only keep the run waiting.
-    if (::isatty(STDIN_FILENO)) {
+    if (is_terminal(stdin)) {
         std::fputs("Error: Standard input is a terminal, not an image.\n", err);
         return false;
     }
@@ -195,7 +193,8 @@ bool check_image(const DecodedImage& decoded, const char* source, const OutputKi
         return false;
     }
     if (decoded.status == DecodeStatus::Damaged) {
-        static const char* const kFormatNames[] = {"BMP", "PNG", "netpbm", "JPEG", "GIF", "WebP"};
+        static const char* const kFormatNames[] = {"BMP", "PNG",  "netpbm", "JPEG",
+                                                   "GIF", "WebP", "TIFF"};
         std::fprintf(err, "Error: %s is a damaged %s image: %s.\n", source,
                      kFormatNames[static_cast<int>(decoded.format)], decoded.detail.c_str());
         return false;

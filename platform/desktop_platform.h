@@ -1,6 +1,7 @@
-// The platform of a Linux desktop or server: one clipboard backend, chosen
-// when the clipboard is first used, plus device bitmaps, dialogs, the default
-// sound and the shell's "open".
+// The platform of a desktop or server, Linux or Windows: one clipboard
+// backend, chosen when the clipboard is first used, plus device bitmaps, and
+// the system's dialogs, default sound and "open" (platform/desktop/ on Linux,
+// platform/win32/ on Windows).
 #pragma once
 
 #include <functional>

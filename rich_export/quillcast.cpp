@@ -279,7 +279,7 @@ Conversion write_scratch_document(const QuillcastOptions& options, const Scratch
     if (!open_input(options, in, rt.err)) {
         return Conversion::Failed;
     }
-    FilePtr out(document.created() ? std::fopen(document.path().c_str(), "wb") : nullptr);
+    FilePtr out = document.open_for_update();
     if (!out) {
         std::fputs("Error: Unable to open a temporary file.\n", rt.err);
         return Conversion::Failed;

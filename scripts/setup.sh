@@ -21,7 +21,7 @@ build_needs=(
 # which has no data control) with their clipboard clients, the image and
 # document readers the tests check output with, the man page, package and
 # file type checkers, and the Windows cross compiler with Wine to run its
-# programs.
+# programs and NSIS to make its installer.
 test_tools=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
@@ -31,7 +31,7 @@ test_tools=(
     unrtf libreoffice-writer-nogui
     man-db groff-base mandoc bash-completion shared-mime-info libfile-mimeinfo-perl
     dpkg-dev file lintian
-    g++-mingw-w64-x86-64-posix mingw-w64 googletest wine wine64 zip
+    g++-mingw-w64-x86-64-posix mingw-w64 googletest wine wine64 zip nsis
 )
 
 packages=("${build_needs[@]}")

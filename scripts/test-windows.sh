@@ -4,8 +4,8 @@
 # In a Wine prefix of its own, with a Wine desktop on a private Xvfb display:
 # the Windows unit tests; the end-to-end tests of the Linux build run again on
 # the .exe programs; Linux and Windows outputs compared byte for byte on the
-# shared samples and the examples; and the Windows clipboard checked from X11
-# with xclip.
+# shared samples and the examples; the Windows clipboard checked from X11
+# with xclip; and the installer installed and uninstalled.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 linux=$(realpath "${1:-build}")
@@ -52,7 +52,7 @@ sleep 3
 
 failed=0
 # The programs need no DLL beyond those of Windows itself.
-allowed='^(kernel32|user32|gdi32|comdlg32|winmm|shell32|msvcrt)\.dll$'
+allowed='^(kernel32|user32|gdi32|comdlg32|winmm|shell32|ole32|msvcrt)\.dll$'
 for program in Varlook Plaincast Plainpress Pixelcast Pixelpress Quillcast; do
     extra=$(x86_64-w64-mingw32-objdump -p "$windows/bin/$program.exe" |
         sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | grep -Ev "$allowed" || true)
@@ -90,8 +90,13 @@ unset VARKIT_TEST_WINE_BIN
 
 mkdir "$work/compare"
 step "Linux and Windows outputs, and the clipboard from X11" \
-    python3 tests/windows/compare_builds.py "$linux/bin" "$windows/bin" "$work/compare" \
+    /usr/bin/python3 tests/windows/compare_builds.py "$linux/bin" "$windows/bin" "$work/compare" \
     ../shared/samples examples
+
+step "Ctrl-C, read-only outputs, links and NUL" \
+    /usr/bin/python3 tests/faults/fault_injection.py "$windows/bin" examples --windows
+step "The installer and the package manifests" \
+    tests/windows/installer_test.sh "$windows" "$work/release"
 
 # Scratch files go to GetTempPath, the prefix's own temporary folder; none
 # may be left there.

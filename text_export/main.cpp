@@ -4,12 +4,15 @@
 #include "platform/platform.h"
 #include "text_export/plaincast.h"
 #include "varfile/file_io.h"
+#include "varfile/host.h"
 
 int main(int argc, char** argv) {
+    varkit::ProgramArguments arguments(argc, argv);
     // The text file and the text shown with /S follow the user's character
     // set.
     std::setlocale(LC_CTYPE, "");
     std::unique_ptr<varkit::Platform> platform = varkit::make_platform();
     varkit::Runtime rt{stdout, stderr, *platform};
-    return varkit::finish_standard_output(varkit::plaincast_main(argc, argv, rt));
+    return varkit::finish_standard_output(
+        varkit::plaincast_main(arguments.count(), arguments.values(), rt));
 }

@@ -99,12 +99,13 @@ TextFile text_file_of(const std::string& plain, CharacterForm form) {
 }
 
 // The console follows its locale, as a UTF-8 terminal shows → only from
-// UTF-8; asked for ASCII, it gets ASCII.
-CharacterForm console_form(const Options& options) {
+// UTF-8 (a Windows console window shows it whatever its code page); asked
+// for ASCII, it gets ASCII.
+CharacterForm console_form(const Options& options, std::FILE* console) {
     if (options.form == CharacterForm::Ascii) {
         return CharacterForm::Ascii;
     }
-    return console_uses_utf8() ? CharacterForm::Unicode : CharacterForm::Bytes;
+    return console_shows_unicode(console) ? CharacterForm::Unicode : CharacterForm::Bytes;
 }
 
 // TI-89, TI-92 and TI-92 Plus files: model number 89 or 92, format word 1.
@@ -114,7 +115,7 @@ bool is_supported_calculator(std::FILE* file) {
 }
 
 void show_text(const std::string& shown, std::FILE* out) {
-    std::fwrite(shown.data(), 1, shown.size(), out);
+    write_console_text(out, shown);
     std::fputc('\n', out);
 }
 
@@ -176,7 +177,7 @@ bool export_text(TextLayout layout, const VariableInput& input, const Options& o
     // The clipboard takes the bytes; the desktop's Unicode targets spell them.
     CharacterForm clipboard_form =
         options.form == CharacterForm::Ascii ? CharacterForm::Ascii : CharacterForm::Bytes;
-    const std::string shown = spelt(plain, console_form(options));
+    const std::string shown = spelt(plain, console_form(options, rt.out));
     bool copied = true;
     if (!options.no_clipboard) {
         copied = copy_to_clipboard(spelt(plain, clipboard_form), shown, options.show, rt);

@@ -4,11 +4,14 @@
 #include "platform/platform.h"
 #include "text_import/plainpress.h"
 #include "varfile/file_io.h"
+#include "varfile/host.h"
 
 int main(int argc, char** argv) {
+    varkit::ProgramArguments arguments(argc, argv);
     // A text file is read in the user's character set.
     std::setlocale(LC_CTYPE, "");
     std::unique_ptr<varkit::Platform> platform = varkit::make_platform();
     varkit::Runtime rt{stdout, stderr, *platform};
-    return varkit::finish_standard_output(varkit::plainpress_main(argc, argv, rt));
+    return varkit::finish_standard_output(
+        varkit::plainpress_main(arguments.count(), arguments.values(), rt));
 }

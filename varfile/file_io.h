@@ -1,5 +1,6 @@
 // Opening the files the programs read and update. Streams are owned by a
-// unique_ptr that closes them, so no path leaks one.
+// unique_ptr that closes them, so no path leaks one. Paths are UTF-8 on
+// Windows, the system's bytes elsewhere.
 #pragma once
 
 #include <cstdio>
@@ -36,21 +37,46 @@ void set_stream_error(std::FILE* stream);
 
 namespace varkit {
 
+// The name of a file this run made and must not leave behind: removed when
+// the object goes unless kept, and also when the run is interrupted (SIGINT,
+// SIGTERM or SIGHUP; Ctrl-C, Ctrl-Break or the console closing on Windows).
+class TemporaryPath {
+  public:
+    TemporaryPath() = default;
+    ~TemporaryPath() { remove(); }
+    TemporaryPath(const TemporaryPath&) = delete;
+    TemporaryPath& operator=(const TemporaryPath&) = delete;
+
+    // Takes charge of a file just made; call it with interruptions held, so
+    // that none can come between the making and this.
+    void adopt(std::string path);
+    const std::string& path() const { return path_; }
+    bool empty() const { return path_.empty(); }
+    // Removes the file.
+    void remove();
+    // Lets go of the name without removing it: the file was renamed away.
+    void keep();
+
+  private:
+    std::string path_;
+    int slot_ = -1;
+};
+
 // An output file that appears only complete. The bytes go to a temporary
 // file beside the target; commit() renames it over the target, so a failed
 // run leaves the old file, or none, and never an empty or half-written one.
-// Without commit() the temporary file is removed, also when the run is ended
-// by SIGINT, SIGTERM or SIGHUP.
+// Without commit() the temporary file is removed, also when the run is
+// interrupted.
 //
 // A target that is a symbolic link is replaced at the link's end, so the link
 // stays; a replaced file keeps its mode (and owner and group where the
-// process may set them). A target that is no regular file (a terminal, a
-// pipe, a device such as /dev/stdout) cannot be renamed over: the bytes are
-// gathered in an unnamed scratch file and copied to it by commit().
+// process may set them), on Windows its attributes (read-only among them). A
+// target that is no regular file (a terminal, a pipe, a device such as
+// /dev/stdout or NUL) cannot be renamed over: the bytes are gathered in an
+// unnamed scratch file and copied to it by commit().
 class OutputFile {
   public:
-    explicit OutputFile(std::string target);
-    ~OutputFile();
+    explicit OutputFile(std::string target) : target_(std::move(target)) {}
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
@@ -71,33 +97,32 @@ class OutputFile {
   private:
     bool open_beside(const std::string& destination);
     bool open_direct();
-    bool commit_direct(std::FILE* file);
-    void remove_temporary();
+    bool commit_direct();
+    bool close_temporary();
 
     std::string target_;
     std::string destination_;  // the file the output replaces or is copied into
-    std::string temporary_;
-    int temporary_slot_ = -1;
+    TemporaryPath temporary_;
     bool direct_ = false;
+    // Declared last, so the stream is closed before its file is removed.
     FilePtr file_;
 };
 
 // An intermediate file with a unique name in the temporary directory
-// ($TMPDIR, else /tmp), removed when the object goes.
+// ($TMPDIR, else /tmp; the user's temporary folder on Windows), removed when
+// the object goes.
 class ScratchFile {
   public:
     explicit ScratchFile(const char* suffix);
-    ~ScratchFile();
-    ScratchFile(const ScratchFile&) = delete;
-    ScratchFile& operator=(const ScratchFile&) = delete;
 
     // False when no such file could be created.
-    bool created() const { return !path_.empty(); }
-    const std::string& path() const { return path_; }
+    bool created() const { return !temporary_.empty(); }
+    const std::string& path() const { return temporary_.path(); }
+    // The file, new and empty, opened for reading and writing.
+    FilePtr open_for_update() const;
 
   private:
-    std::string path_;
-    int slot_ = -1;
+    TemporaryPath temporary_;
 };
 
 // Ends a run's use of the standard output: flushes and closes it. When that

@@ -109,7 +109,7 @@ InputStatus VariableInput::open_member(const std::string& wanted) {
     name_ = member_full_name(member);
     member_bytes_ = member_file(source_.bytes, source_.group, member, MemberChecksum::AsStored);
     scratch_.emplace("");
-    file_.reset(scratch_->created() ? std::fopen(scratch_->path().c_str(), "w+b") : nullptr);
+    file_ = scratch_->open_for_update();
     if (!file_ ||
         std::fwrite(member_bytes_.data(), 1, member_bytes_.size(), file_.get()) !=
             member_bytes_.size() ||

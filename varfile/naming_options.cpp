@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "varfile/host.h"
+
 namespace varkit {
 
 namespace {
@@ -30,7 +32,7 @@ Verdict take_identifier(std::array<char, N>& field, std::string_view value, cons
     if (!starts_with_letter(value)) {
         return Verdict::refused(refusal + std::string(value));
     }
-    set_field(field, value);
+    set_field(field, header_text(value));
     return {};
 }
 
@@ -52,7 +54,7 @@ Verdict take_folder(NamingOptions& options, std::string_view value) {
 
 Verdict take_comment(NamingOptions& options, std::string_view value) {
     if (!value.empty()) {
-        set_field(options.comment, value);
+        set_field(options.comment, header_text(value));
     }
     return {};
 }
@@ -98,13 +100,13 @@ void fill_header_names(VarHeader& header, const NamingOptions& options, const ch
         set_field(filled.folder, "main");
     }
     if (!is_given(filled.comment)) {
-        std::string_view source = input_name ? path_base_name(input_name) : "clipboard";
+        std::string source = header_text(input_name ? path_base_name(input_name) : "clipboard");
         char comment[kCommentWidth + 1];
-        std::snprintf(comment, sizeof comment, "From %.35s", std::string(source).c_str());
+        std::snprintf(comment, sizeof comment, "From %.35s", source.c_str());
         set_field(filled.comment, comment);
     }
     if (!is_given(filled.name)) {
-        set_field(filled.name, default_name(output_path));
+        set_field(filled.name, header_text(default_name(output_path)));
     }
     copy_to_header(header.folder, filled.folder);
     copy_to_header(header.comment, filled.comment);

@@ -10,6 +10,7 @@
 #include "varfile/container.h"
 #include "varfile/file_io.h"
 #include "varfile/groups.h"
+#include "varfile/host.h"
 #include "varfile/member_input.h"
 #include "varfile/naming_options.h"
 #include "varfile/picture_contents.h"

@@ -1,6 +1,6 @@
-// The open, save and font dialogs: zenity or kdialog when a display and the
-// tool are there, else a prompt on the terminal when standard input is one,
-// else cancelled.
+// The open, save and font dialogs. On Linux zenity or kdialog when a display
+// and the tool are there, else a prompt on the terminal when standard input
+// is one, else cancelled; on Windows the common dialogs.
 #pragma once
 
 #include <optional>

@@ -6,12 +6,14 @@
 
 namespace varkit::desktop {
 
-// Plays the desktop's event sound to its end with a sound player when one is
-// there, else rings the terminal bell when standard error is a terminal.
+// Plays the desktop's event sound to its end: on Linux with a sound player
+// when one is there, else the terminal bell when standard error is a
+// terminal; on Windows the default sound.
 void play_default_sound();
 
-// Starts xdg-open on the document, detached: it is not waited for and keeps
-// running when the program ends.
+// Starts the desktop's application for the document (xdg-open, or the
+// Windows shell's "open"), detached: it is not waited for and keeps running
+// when the program ends.
 void open_document(const std::string& path);
 
 }  // namespace varkit::desktop

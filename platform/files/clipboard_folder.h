@@ -3,22 +3,16 @@
 // programs of the suite from clipboard open to close.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
+#include "platform/files/private_folder.h"
 #include "platform/unique_fd.h"
 
 namespace varkit {
-
-// $VARKIT_CLIPBOARD_DIR, else $XDG_RUNTIME_DIR/varkit-clipboard, else
-// /tmp/varkit-clipboard-<uid>.
-std::string default_clipboard_folder();
 
 // How long opening waits for another program to close the clipboard.
 inline constexpr std::chrono::milliseconds kDefaultLockWait{5000};
@@ -44,17 +38,16 @@ class ClipboardFolder {
     // A FIFO, device or other file that is not a regular one is refused
     // without waiting on it, and so is one larger than `largest` bytes.
     std::optional<std::string> read(const char* name) const;
-    std::optional<std::string> read(const char* name, off_t largest) const;
+    std::optional<std::string> read(const char* name, std::int64_t largest) const;
     // Removes the file; a file that is already missing counts as removed.
     bool remove(const char* name);
 
   private:
-    bool open_folder();
     void remove_leftover_temporaries();
 
     std::string path_;
     std::chrono::milliseconds lock_wait_;
-    UniqueFd folder_;
+    std::optional<PrivateFolder> folder_;
     UniqueFd lock_;
 };
 

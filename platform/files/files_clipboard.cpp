@@ -10,7 +10,7 @@ constexpr const char* kBitmapFile = "bitmap.bmp";
 constexpr const char* kRichTextFile = "rich.rtf";
 // A text that could become a variable is at most a few hundred kilobytes;
 // a larger text file is refused before it is read into memory.
-constexpr off_t kLargestText = off_t{16} << 20;
+constexpr std::int64_t kLargestText = std::int64_t{16} << 20;
 
 }  // namespace
 

@@ -8,7 +8,11 @@ signals, standard output, a stopped X server, a FIFO in the clipboard folder,
 sizes the data cannot fill, terminal output, hostile inputs that must stay
 cheap or must not become structure in another format, and concurrent runs.
 
-usage: fault_injection.py BIN_DIR EXAMPLES_DIR [--quick]
+With --windows, BIN_DIR holds the Windows programs, which run through Wine:
+their rows check interruption by the console's Ctrl-C, a read-only output, a
+link and the NUL device.
+
+usage: fault_injection.py BIN_DIR EXAMPLES_DIR [--quick | --windows]
 """
 import os
 import pty
@@ -28,6 +32,10 @@ from concurrent.futures import ThreadPoolExecutor
 BIN, EXAMPLES = sys.argv[1], sys.argv[2]
 # The sanitizer build skips the injected runs and the concurrent ones.
 QUICK = "--quick" in sys.argv
+WINDOWS = "--windows" in sys.argv
+# How a Windows console program ends on Ctrl-C (0xC000013A), as Wine hands
+# its exit status to Unix.
+CONTROL_C_EXIT = 0x3A
 SYSCALLS = [("write", "ENOSPC"), ("read", "EIO"), ("close", "EIO"), ("rename", "EIO"),
             ("renameat", "EIO"), ("fsync", "EIO"), ("openat", "EACCES"), ("lseek", "EIO"),
             ("ftruncate", "EIO"), ("%fstat", "EIO")]
@@ -63,6 +71,10 @@ class Folder:
     def env(self, **extra):
         env = dict(os.environ, VARKIT_CLIPBOARD="files", VARKIT_CLIPBOARD_DIR=self.clip,
                    TMPDIR=self.tmp, LC_ALL="C")
+        if WINDOWS:
+            # Wine keeps files of its own there; the programs' scratch files
+            # go to the prefix's temporary folder, which test-windows.sh checks.
+            del env["TMPDIR"]
         env.update(extra)
         return env
 
@@ -74,13 +86,19 @@ class Folder:
         return found
 
     def run(self, program, args, strace=(), **kwargs):
-        command = list(strace) + [os.path.join(BIN, program)] + args
+        command = list(strace) + program_command(program) + args
         kwargs.setdefault("env", self.env())
         kwargs.setdefault("timeout", 60)
         return subprocess.run(command, cwd=self.path, capture_output=True, **kwargs)
 
     def remove(self):
         shutil.rmtree(self.path, ignore_errors=True)
+
+
+def program_command(program):
+    if WINDOWS:
+        return ["wine", os.path.join(BIN, program + ".exe")]
+    return [os.path.join(BIN, program)]
 
 
 def example(name):
@@ -123,7 +141,7 @@ def group_file():
 
 # An input of None is the example file of that name.
 LONG_TEXT = b"x" * 9000 + b"\r\ny" * 900
-INJECTED = [] if QUICK else [
+INJECTED = [] if QUICK or WINDOWS else [
     ("Plainpress", ["out.89t", "long.txt"], {"long.txt": LONG_TEXT}, "out.89t", None),
     ("Plainpress", ["out.89s"], {}, "out.89s", b"from the clipboard"),
     ("Plaincast", ["long.89t", "out.txt", "/S"], {"long.89t": made_by_plainpress(LONG_TEXT)},
@@ -242,15 +260,26 @@ def standard_output_full():
 
 
 def signals_remove_temporaries():
-    cases = [("Plainpress", ["out.89t", "notes.txt"], {"notes.txt": example("notes.txt")}),
-             ("Quillcast", ["pendulum.9xr", "out.rtf"], {"pendulum.9xr": example("pendulum.9xr")})]
-    for program, args, inputs in cases:
-        for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+    """A run ended while its output waits to be renamed leaves no temporary
+    file and the old output. On Windows the console's Ctrl-C ends it, which
+    Wine makes of SIGINT; its handler runs on a thread of its own, which the
+    run's last step may outpace: the output is then the complete new one."""
+    cases = [("Plainpress", ["out.89t", "notes.txt"], {"notes.txt": example("notes.txt")},
+              "out.89t"),
+             ("Quillcast", ["pendulum.9xr", "out.rtf"], {"pendulum.9xr": example("pendulum.9xr")},
+              "out.rtf")]
+    numbers = [signal.SIGINT] if WINDOWS else [signal.SIGTERM, signal.SIGINT, signal.SIGHUP]
+    for program, args, inputs, output in cases:
+        whole = Folder(inputs)
+        whole.run(program, args)
+        allowed = [b"old", whole.get(output)] if WINDOWS else [b"old"]
+        whole.remove()
+        for number in numbers:
             f = Folder(inputs)
-            f.put(args[0] if program == "Plainpress" else "out.rtf", b"old")
+            f.put(output, b"old")
             strace = ["strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=fsync",
                       "-e", "inject=fsync:delay_enter=1000000:when=1"]
-            process = subprocess.Popen(strace + [os.path.join(BIN, program)] + args,
+            process = subprocess.Popen(strace + program_command(program) + args,
                                        cwd=f.path, env=f.env(), stderr=subprocess.DEVNULL)
             # Held just before the rename: the temporary file is complete.
             deadline = time.time() + 10
@@ -262,10 +291,67 @@ def signals_remove_temporaries():
             children = open(f"/proc/{process.pid}/task/{process.pid}/children").read().split()
             os.kill(int(children[0]), number)
             process.wait(timeout=30)
-            check(process.returncode == -number, f"{program} dies by signal {number}")
+            ended = CONTROL_C_EXIT if WINDOWS else -number
+            check(process.returncode == ended, f"{program} ends by signal {number}")
             check(f.leftovers() == [], f"{program} after signal {number}: {f.leftovers()}")
-            check(b"old" in [f.get("out.89t"), f.get("out.rtf")], f"{program}: old output kept")
+            check(f.get(output) in allowed, f"{program}: old output kept")
             f.remove()
+
+
+def console_interrupt_while_waiting():
+    """Ctrl-C while Quillcast.exe waits for the clipboard, which another
+    program holds, with its document half written: the console control
+    handler removes the temporary file while the run is still at work."""
+    f = Folder({"pendulum.9xr": example("pendulum.9xr"), "out.rtf": b"old"})
+    env = f.env()
+    del env["VARKIT_CLIPBOARD"]
+    holder = subprocess.Popen(
+        ["wine", os.path.join(BIN, "windows_tests.exe"), "--gtest_also_run_disabled_tests",
+         "--gtest_filter=Win32ClipboardHeld.*"], env=env, stdout=subprocess.PIPE,
+        stderr=subprocess.DEVNULL)
+    while b"holding the clipboard" not in holder.stdout.readline():
+        pass
+    process = subprocess.Popen(program_command("Quillcast") + ["pendulum.9xr", "out.rtf"],
+                               cwd=f.path, env=env, stderr=subprocess.DEVNULL)
+    deadline = time.time() + 10
+    while not [n for n in f.leftovers() if n.startswith(".varkit-")] and time.time() < deadline:
+        time.sleep(0.02)
+    time.sleep(0.2)
+    os.kill(process.pid, signal.SIGINT)
+    process.wait(timeout=30)
+    holder.communicate(timeout=30)
+    check(process.returncode == CONTROL_C_EXIT, f"Quillcast.exe ends by Ctrl-C: {process.returncode}")
+    check(f.leftovers() == [], f"Quillcast.exe after Ctrl-C: {f.leftovers()}")
+    check(f.get("out.rtf") == b"old", "Quillcast.exe after Ctrl-C: old output kept")
+    f.remove()
+
+
+def windows_outputs():
+    """On Windows a replaced read-only output stays read-only (Wine shows the
+    attribute as the file's mode), a symbolic link is written through, and
+    NUL takes an output, also as a standard output that is no terminal."""
+    f = Folder({"notes.89t": example("notes.89t"), "smiley.9xi": example("smiley.9xi"),
+                "locked.txt": b"old", "real.txt": b"old"})
+    os.chmod(os.path.join(f.path, "locked.txt"), 0o444)
+    os.symlink("real.txt", os.path.join(f.path, "link.txt"))
+    text = f.run("Plaincast", ["notes.89t", "plain.txt"]) and f.get("plain.txt")
+    check(f.run("Plaincast", ["notes.89t", "locked.txt"]).returncode == 0 and
+          f.get("locked.txt") == text, "read-only output replaced")
+    check(os.stat(os.path.join(f.path, "locked.txt")).st_mode & 0o222 == 0,
+          "replaced output stays read-only")
+    check(f.run("Plaincast", ["notes.89t", "link.txt"]).returncode == 0 and
+          os.path.islink(os.path.join(f.path, "link.txt")) and f.get("real.txt") == text,
+          "link: written through")
+    nul = f.run("Plaincast", ["notes.89t", "NUL"])
+    check(nul.returncode == 0 and not [n for n in os.listdir(f.path) if n.lower() == "nul"],
+          f"NUL as an output: {nul.stderr!r}")
+    pixelcast = "Z:" + os.path.join(os.path.abspath(BIN), "Pixelcast.exe").replace("/", "\\")
+    redirected = subprocess.run(["wine", "cmd", "/c", pixelcast, "smiley.9xi", "-", ">", "NUL"],
+                                cwd=f.path, env=f.env(), capture_output=True, timeout=60)
+    check(redirected.returncode == 0 and b"Image copied to standard output." in redirected.stderr,
+          f"standard output redirected to NUL: {redirected.stderr!r}")
+    check(f.leftovers() == [], f"Windows outputs: {f.leftovers()}")
+    f.remove()
 
 
 # A size the data cannot fill must be refused before it is allocated. The
@@ -606,6 +692,12 @@ def main():
     if not shutil.which("strace"):
         print("strace is not installed")
         return 77
+    if WINDOWS:
+        windows_outputs()
+        signals_remove_temporaries()
+        console_interrupt_while_waiting()
+        print(f"{len(failures)} failures")
+        return 1 if failures else 0
     counts = {}
     for program, args, inputs, output, clip_text in INJECTED:
         counts[program] = counts.get(program, 0) + run_injected(program, args, inputs, output,

@@ -7,18 +7,24 @@ are brought together first: a saved Quillcast document has CR LF line ends on
 Windows (and nowhere a bare LF), and the CF_DIB that Windows makes from a
 placed bitmap clears the bits past the width and leaves the count of colours
 used at 0 (in BMP files written from the clipboard and in the pictures of
-documents).
+documents). PNG files are compared by their pixels, which libpng and the
+Windows Imaging Component compress each their own way. One sample of each
+kind runs again under a Chinese file name, and a JPEG image becomes the same
+picture on both.
 
 With a DISPLAY on which a Wine desktop (explorer) runs, the Windows
 clipboard is also checked from the X side with xclip.
 
     compare_builds.py <linux bin> <windows bin> <work folder> <folder of variable files>...
 """
+import io
 import os
 import re
 import shutil
 import subprocess
 import sys
+
+from PIL import Image
 
 LINUX_BIN, WINDOWS_BIN, WORK = sys.argv[1:4]
 FOLDERS = sys.argv[4:]
@@ -34,6 +40,9 @@ def run(build, folder, program, args, clipboard_dir, stdin=b""):
         env.pop("DISPLAY", None)
         command = [os.path.join(LINUX_BIN, program)] + args
     else:
+        # Wine reads the command line and file names in the locale's
+        # character set: UTF-8 lets every name through.
+        env.update(LC_ALL="C.UTF-8")
         command = ["wine", os.path.join(WINDOWS_BIN, program + ".exe")] + args
     done = subprocess.run(command, cwd=folder, env=env, input=stdin, capture_output=True,
                           timeout=120)
@@ -74,6 +83,12 @@ def normalize_rtf_pictures(data):
     return re.sub(rb"(?m)^[0-9a-f][0-9a-f\r\n]{95,}", picture, data)
 
 
+def png_pixels(data):
+    """What a PNG file shows: its mode, size and pixels."""
+    image = Image.open(io.BytesIO(data))
+    return repr((image.mode, image.size, image.tobytes())).encode()
+
+
 def normalize(name, data, build):
     if name.endswith(".rtf"):
         if build == "windows":
@@ -83,6 +98,8 @@ def normalize(name, data, build):
         return normalize_rtf_pictures(data)
     if name.endswith(".bmp"):
         return normalize_bmp(data)
+    if name.endswith(".png"):
+        return png_pixels(data)
     return data
 
 
@@ -91,10 +108,9 @@ def folder_contents(folder, build):
             for name in sorted(os.listdir(folder))}
 
 
-def steps_for(sample):
-    """The command lines run in turn on a copy of the sample: every program
+def steps_for(name):
+    """The command lines run in turn on a copy of a sample: every program
     once, what it refuses included, and its output read back."""
-    name = os.path.basename(sample)
     kind = name[-1].lower()
     steps = [
         ("Varlook", [name]),
@@ -106,20 +122,31 @@ def steps_for(sample):
         steps.append(("Plainpress", ["back" + name[name.rfind("."):], "out.txt", "/N", "back"]))
     if kind == "i":
         steps.append(("Pixelpress", ["back" + name[name.rfind("."):], "out.bmp", "/C", "back"]))
+        steps.append(("Pixelcast", [name, "out.png", "--no-clipboard"]))
+        steps.append(("Pixelpress", ["png" + name[name.rfind("."):], "out.png", "/C", "back"]))
     steps.append(("Varlook", [name, "/N", "renamed", "/F", "other", "/C", "Renamed here"]))
     steps.append(("Varlook", [name]))
     return steps
 
 
-def compare_sample(sample):
-    label = os.path.join(os.path.basename(os.path.dirname(sample)), os.path.basename(sample))
+def compare_sample(sample, name=None):
+    """Runs the steps on a copy of the sample, named `name` or as it is."""
+    name = name or os.path.basename(sample)
+    label = os.path.join(os.path.basename(os.path.dirname(sample)), name)
     folders = {}
     for build in ("linux", "windows"):
         folder = os.path.join(WORK, build, label.replace("/", "_"))
         os.makedirs(folder)
-        shutil.copy(sample, folder)
+        shutil.copy(sample, os.path.join(folder, name))
         folders[build] = folder
-    for program, args in steps_for(sample):
+    compare_runs(label, folders, steps_for(name))
+
+
+def compare_runs(label, folders, steps, own_inputs=()):
+    """Runs the steps in each build's folder; their results and the files
+    they leave must agree, but for the inputs each build was given its own
+    of."""
+    for program, args in steps:
         results = {build: run(build, folders[build], program, args,
                               folders["linux"] + "-clipboard") for build in folders}
         if results["linux"] != results["windows"]:
@@ -129,18 +156,61 @@ def compare_sample(sample):
     windows = folder_contents(folders["windows"], "windows")
     if linux.keys() != windows.keys():
         failures.append(f"{label}: files {sorted(linux)} on Linux, {sorted(windows)} on Windows")
-    for name in linux.keys() & windows.keys():
+    for name in linux.keys() & windows.keys() - set(own_inputs):
         if linux[name] != windows[name]:
             failures.append(f"{label}: {name} differs")
 
 
-def cp1252_as_wine(data):
-    """What Wine's X11 side makes of CF_TEXT: CR LF becomes LF and every byte
-    goes through code page 1252 (its five unassigned bytes as the same code
-    points) to UTF-8."""
-    text = "".join(bytes([b]).decode("cp1252", errors="ignore") or chr(b)
-                   for b in data.replace(b"\r\n", b"\n"))
-    return text.encode("utf-8")
+def compare_jpeg():
+    """A JPEG image becomes on Windows the picture the same image makes on
+    Linux as a PNG file (Pixelpress finds the format from the bytes, so both
+    have one name). Its 8 x 8 blocks are each black or white, which JPEG
+    keeps so nearly that no decoder puts a pixel on the other side of the
+    threshold."""
+    image = Image.new("L", (96, 64), 255)
+    for y in range(0, 64, 8):
+        for x in range(0, 96, 8):
+            if (x * 7 + y * 3) % 5 < 2:
+                image.paste(0, (x, y, x + 8, y + 8))
+    folders = {}
+    for build in ("linux", "windows"):
+        folders[build] = os.path.join(WORK, build, "jpeg")
+        os.makedirs(folders[build])
+        image.save(os.path.join(folders[build], "blocks.img"),
+                   "PNG" if build == "linux" else "JPEG", quality=90)
+    compare_runs("JPEG", folders, [("Pixelpress", ["blocks.89i", "blocks.img"])], ["blocks.img"])
+
+
+def make_symbols(folder):
+    """symbols.89t, a TEXT variable holding 5→x, a≤b and π."""
+    with open(os.path.join(folder, "symbols.txt"), "wb") as text:
+        text.write(b"5\\\\22x\r\na\x9cb \x8c")
+    run("linux", folder, "Plainpress", ["symbols.89t", "symbols.txt"], folder + "-clipboard")
+
+
+def check_console(picture):
+    """/S on a console (Wine's, on a terminal that script(1) gives) shows the
+    calculator's characters and the block characters through the wide
+    console interface; into a pipe it writes the bytes, as on Linux in the C
+    locale."""
+    folder = os.path.join(WORK, "console")
+    os.makedirs(folder)
+    shutil.copy(picture, folder)
+    make_symbols(folder)
+    rows = [("Plaincast", "symbols.89t", ["5\u2192x", "a\u2264b \u03c0"]),
+            ("Pixelcast", os.path.basename(picture), ["\u2588\u2588"])]
+    for program, name, shown in rows:
+        command = f"wine {os.path.join(WINDOWS_BIN, program + '.exe')} {name} /S --no-clipboard"
+        seen = subprocess.run(["script", "-qec", command, "/dev/null"], cwd=folder,
+                              env=dict(os.environ, LC_ALL="C.UTF-8"), capture_output=True,
+                              timeout=120).stdout
+        if not all(text.encode("utf-8") in seen for text in shown):
+            failures.append(f"console: {program} {name} /S showed {seen[:300]!r}, not {shown!r}")
+    piped = {build: run(build, folder, "Plaincast", ["symbols.89t", "/S", "--no-clipboard"],
+                        folder + "-clipboard") for build in ("linux", "windows")}
+    if piped["linux"] != piped["windows"]:
+        failures.append(f"console: /S into a pipe: Linux {piped['linux']!r}, Windows "
+                        f"{piped['windows']!r}")
 
 
 def xclip(*args, stdin=None):
@@ -153,27 +223,26 @@ def xclip(*args, stdin=None):
     return subprocess.run(command + ["-o"], capture_output=True, timeout=30).stdout
 
 
-def check_clipboard(texts, pictures):
+def check_clipboard(pictures):
     """The Windows clipboard seen from X11 through Wine's desktop."""
     folder = os.path.join(WORK, "clipboard")
     os.makedirs(folder)
     files_clipboard = os.path.join(folder, "files-clipboard")
-    # Plaincast.exe's text, read by xclip.
-    for sample in texts:
-        shutil.copy(sample, folder)
-        name = os.path.basename(sample)
-        run("linux", folder, "Plaincast", [name, "linux.txt"], files_clipboard)
-        status, _, err = run("windows", folder, "Plaincast", [name], files_clipboard)
-        expected = cp1252_as_wine(open(os.path.join(folder, "linux.txt"), "rb").read())
-        if status != 0 or xclip() != expected:
-            failures.append(f"clipboard: Plaincast.exe {name} gave {xclip()!r} on X11, "
-                            f"expected {expected!r} ({err!r})")
-    # Text placed by xclip, imported by Plainpress.exe as Plainpress imports
-    # the same CF_TEXT bytes from its clipboard folder.
-    placed = "line1\nC:run\nB:\\\\12 \u0153\u00e9".encode("utf-8")
-    os.makedirs(files_clipboard, exist_ok=True)
+    # Plaincast.exe's text reaches X11 in the calculator's characters: Wine
+    # gives CF_UNICODETEXT as UTF8_STRING, with line feeds for CR LF.
+    make_symbols(folder)
+    status, _, err = run("windows", folder, "Plaincast", ["symbols.89t"], files_clipboard)
+    expected = "5\u2192x\na\u2264b \u03c0".encode("utf-8")
+    if status != 0 or xclip() != expected:
+        failures.append(f"clipboard: Plaincast.exe symbols.89t gave {xclip()!r} on X11, "
+                        f"expected {expected!r} ({err!r})")
+    # Unicode text placed by xclip, imported by Plainpress.exe as Plainpress
+    # imports the calculator's bytes of the same text from its clipboard
+    # folder.
+    placed = "line1\nC:run\nB:\\\\12 \u2264\u00e9 5\u2192x".encode("utf-8")
+    os.makedirs(files_clipboard, mode=0o700, exist_ok=True)
     with open(os.path.join(files_clipboard, "text.txt"), "wb") as text:
-        text.write(b"line1\r\nC:run\r\nB:\\\\12 \x9c\xe9")
+        text.write(b"line1\r\nC:run\r\nB:\\\\12 \x9c\xe9 5\\\\22x")
     xclip(stdin=placed)
     imports = import_in_each("xclip", "notes.89t", lambda build, where: [
         run(build, where, "Plainpress", ["notes.89t"], files_clipboard)])
@@ -222,10 +291,14 @@ def main():
         return 1
     for sample in samples:
         compare_sample(sample)
+    # Names in any script reach the Windows programs and their files.
+    for kind in "ti":
+        first = next(s for s in samples if s[-1].lower() == kind and s[-3] in "89")
+        compare_sample(first, "\u7b14\u8bb0" + first[first.rfind("."):])
+    compare_jpeg()
+    check_console(next(s for s in samples if s.endswith("smiley.9xi")))
     if os.environ.get("DISPLAY"):
-        texts = [s for s in samples if s[-1].lower() in "ts" and s[-3] in "89"]
-        pictures = [s for s in samples if s[-1].lower() == "i"]
-        check_clipboard(texts, pictures)
+        check_clipboard([s for s in samples if s[-1].lower() == "i"])
     for failure in failures:
         print("Mismatch:", failure[:2000])
     print(f"{len(samples)} samples compared, {len(failures)} mismatches")

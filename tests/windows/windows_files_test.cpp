@@ -25,6 +25,15 @@ TEST(WindowsRules, SlashAlwaysBeginsASwitch) {
     }
 }
 
+// Names and comments from the UTF-8 command line go into a header in the
+// calculator's codes, as the ANSI code page gave the original programs
+// Latin letters.
+TEST(WindowsRules, HeaderTextIsTheCalculatorsCodes) {
+    EXPECT_EQ(header_text("caf\u00e9 \u2192 \u03c0"), "caf\xe9 \x16 \x8c");
+    EXPECT_EQ(header_text("\u0100\u20ac\u7b14"), "A??");
+    EXPECT_EQ(header_text("\xe9 bytes"), "\xe9 bytes");
+}
+
 // Outputs replace their target through MoveFileExW, in any spelling of the
 // folder, and leave nothing else; scratch files live in GetTempPath.
 TEST(WindowsRules, OutputsReplaceTheirTargetAndScratchFilesGoToTheTemporaryFolder) {
