@@ -111,6 +111,16 @@ void TemporaryPath::adopt(std::string path) {
     slot_ = remember(path_);
 }
 
+bool TemporaryPath::make(std::string path, const std::function<bool()>& make_file) {
+    InterruptionsHeld held;
+    sys::clean_up_on_interruption();
+    if (!make_file()) {
+        return false;
+    }
+    adopt(std::move(path));
+    return true;
+}
+
 void TemporaryPath::remove() {
     if (!path_.empty()) {
         sys::remove_file(path_.c_str());

@@ -33,6 +33,7 @@ void set_stream_error(std::FILE* stream);
 
 }  // namespace varkit
 
+#include <functional>
 #include <string>
 
 namespace varkit {
@@ -50,6 +51,9 @@ class TemporaryPath {
     // Takes charge of a file just made; call it with interruptions held, so
     // that none can come between the making and this.
     void adopt(std::string path);
+    // Makes the file `path` with `make` (true when it made it) and takes
+    // charge of it, interruptions held in between.
+    bool make(std::string path, const std::function<bool()>& make_file);
     const std::string& path() const { return path_; }
     bool empty() const { return path_.empty(); }
     // Removes the file.

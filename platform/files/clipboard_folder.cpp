@@ -1,5 +1,7 @@
 #include "platform/files/clipboard_folder.h"
 
+#include "varfile/file_io.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -118,17 +120,22 @@ bool ClipboardFolder::write(const char* name, std::string_view bytes) {
     if (!locked()) {
         return false;
     }
+    // An interrupted run removes the temporary file too.
     const std::string temporary = temporary_name(name);
-    UniqueFd file = folder_->create_new(temporary);
-    if (!file.valid()) {
+    TemporaryPath made;
+    UniqueFd file;
+    if (!made.make(folder_->path_of(temporary), [&] {
+            file = folder_->create_new(temporary);
+            return file.valid();
+        })) {
         return false;
     }
     bool written = write_all(file.get(), bytes);
     written = ::close(file.release()) == 0 && written;
     if (!written || !folder_->rename_over(temporary, name)) {
-        folder_->remove(temporary);
         return false;
     }
+    made.keep();
     return true;
 }
 

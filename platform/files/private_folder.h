@@ -40,6 +40,8 @@ class PrivateFolder {
 
     // The names of the files that begin with `prefix`.
     std::vector<std::string> names_beginning(std::string_view prefix) const;
+    // The path of the file `name` in the folder.
+    std::string path_of(const std::string& name) const;
     // A new file, created for writing; invalid when the name is taken.
     UniqueFd create_new(const std::string& name) const;
     // Renames `from` over `to` in one step.

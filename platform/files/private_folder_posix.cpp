@@ -101,6 +101,10 @@ std::vector<std::string> PrivateFolder::names_beginning(std::string_view prefix)
     return names;
 }
 
+std::string PrivateFolder::path_of(const std::string& name) const {
+    return path_ + "/" + name;
+}
+
 UniqueFd PrivateFolder::create_new(const std::string& name) const {
     return UniqueFd(openat(folder_.get(), name.c_str(),
                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));

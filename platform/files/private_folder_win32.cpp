@@ -93,7 +93,7 @@ std::optional<PrivateFolder> PrivateFolder::open(std::string path) {
 }
 
 PrivateFolder::Lock PrivateFolder::try_lock(const char* name, UniqueFd& lock) const {
-    UniqueFd file = open_file(path_ + "\\" + name, _O_RDWR | _O_CREAT, _SH_DENYRW);
+    UniqueFd file = open_file(path_of(name), _O_RDWR | _O_CREAT, _SH_DENYRW);
     if (!file.valid()) {
         return errno == EACCES ? Lock::Busy : Lock::Failed;
     }
@@ -116,22 +116,26 @@ std::vector<std::string> PrivateFolder::names_beginning(std::string_view prefix)
     return names;
 }
 
+std::string PrivateFolder::path_of(const std::string& name) const {
+    return path_ + "\\" + name;
+}
+
 UniqueFd PrivateFolder::create_new(const std::string& name) const {
-    return open_file(path_ + "\\" + name, _O_WRONLY | _O_CREAT | _O_EXCL, _SH_DENYRW);
+    return open_file(path_of(name), _O_WRONLY | _O_CREAT | _O_EXCL, _SH_DENYRW);
 }
 
 bool PrivateFolder::rename_over(const std::string& from, const std::string& to) const {
-    return MoveFileExW(wide_from_utf8(path_ + "\\" + from).c_str(),
-                       wide_from_utf8(path_ + "\\" + to).c_str(), MOVEFILE_REPLACE_EXISTING);
+    return MoveFileExW(wide_from_utf8(path_of(from)).c_str(),
+                       wide_from_utf8(path_of(to)).c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 bool PrivateFolder::remove(const std::string& name) const {
-    return DeleteFileW(wide_from_utf8(path_ + "\\" + name).c_str()) ||
+    return DeleteFileW(wide_from_utf8(path_of(name)).c_str()) ||
            GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 UniqueFd PrivateFolder::open_regular(const std::string& name, std::int64_t& size) const {
-    UniqueFd file = open_file(path_ + "\\" + name, _O_RDONLY, _SH_DENYWR);
+    UniqueFd file = open_file(path_of(name), _O_RDONLY, _SH_DENYWR);
     if (!file.valid() ||
         GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(file.get()))) != FILE_TYPE_DISK) {
         return UniqueFd();

@@ -162,11 +162,10 @@ def compare_runs(label, folders, steps, own_inputs=()):
 
 
 def compare_jpeg():
-    """A JPEG image becomes on Windows the picture the same image makes on
-    Linux as a PNG file (Pixelpress finds the format from the bytes, so both
-    have one name). Its 8 x 8 blocks are each black or white, which JPEG
-    keeps so nearly that no decoder puts a pixel on the other side of the
-    threshold."""
+    """A JPEG image becomes the same picture through libjpeg-turbo on Linux
+    and the Windows Imaging Component on Windows. Its 8 x 8 blocks are each
+    black or white, which JPEG keeps so nearly that no decoder puts a pixel
+    on the other side of the threshold."""
     image = Image.new("L", (96, 64), 255)
     for y in range(0, 64, 8):
         for x in range(0, 96, 8):
@@ -176,9 +175,8 @@ def compare_jpeg():
     for build in ("linux", "windows"):
         folders[build] = os.path.join(WORK, build, "jpeg")
         os.makedirs(folders[build])
-        image.save(os.path.join(folders[build], "blocks.img"),
-                   "PNG" if build == "linux" else "JPEG", quality=90)
-    compare_runs("JPEG", folders, [("Pixelpress", ["blocks.89i", "blocks.img"])], ["blocks.img"])
+        image.save(os.path.join(folders[build], "blocks.jpg"), "JPEG", quality=90)
+    compare_runs("JPEG", folders, [("Pixelpress", ["blocks.89i", "blocks.jpg"])], ["blocks.jpg"])
 
 
 def make_symbols(folder):
