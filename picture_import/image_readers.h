@@ -73,9 +73,9 @@ bool start_image(DecodedImage& decoded, std::uint64_t width, std::uint64_t heigh
 // The readers, one per format. Each takes the whole file's bytes. BMP and
 // netpbm are read by the suite itself, the other formats through each
 // system's codecs, in files of their own (libpng, libjpeg-turbo, giflib and
-// libwebp on Linux; the Windows Imaging Component on Windows, for TIFF too). A format a system does not
-// decode is no image there. Of an animation (GIF, WebP) the first frame is
-// the image.
+// libwebp on Linux; the Windows Imaging Component on Windows, for TIFF too).
+// A format a system does not decode is no image there. Of an animation (GIF,
+// WebP) the first frame is the image.
 DecodedImage decode_bmp(std::span<const std::uint8_t> file, const ImageBounds& bounds);
 DecodedImage decode_png(std::span<const std::uint8_t> file, const ImageBounds& bounds);
 DecodedImage decode_pnm(std::span<const std::uint8_t> file, const ImageBounds& bounds);

@@ -64,14 +64,16 @@ class InterruptionsHeld {
 // A new file of a unique name, taken in charge as soon as it exists.
 FilePtr create_temporary(const std::string& prefix, const std::string& suffix,
                          TemporaryPath& temporary) {
-    InterruptionsHeld held;
-    sys::clean_up_on_interruption();
-    std::optional<sys::CreatedFile> created = sys::create_unique_file(prefix, suffix);
-    if (!created) {
-        return nullptr;
-    }
-    temporary.adopt(std::move(created->path));
-    return std::move(created->stream);
+    FilePtr stream;
+    temporary.make([&]() -> std::optional<std::string> {
+        std::optional<sys::CreatedFile> created = sys::create_unique_file(prefix, suffix);
+        if (!created) {
+            return std::nullopt;
+        }
+        stream = std::move(created->stream);
+        return std::move(created->path);
+    });
+    return stream;
 }
 
 // Flushes what the stream buffers and tells whether every write so far
@@ -105,19 +107,16 @@ void remove_remembered_files() {
     }
 }
 
-void TemporaryPath::adopt(std::string path) {
-    remove();
-    path_ = std::move(path);
-    slot_ = remember(path_);
-}
-
-bool TemporaryPath::make(std::string path, const std::function<bool()>& make_file) {
+bool TemporaryPath::make(const std::function<std::optional<std::string>()>& make_file) {
     InterruptionsHeld held;
     sys::clean_up_on_interruption();
-    if (!make_file()) {
+    std::optional<std::string> path = make_file();
+    if (!path) {
         return false;
     }
-    adopt(std::move(path));
+    remove();
+    path_ = std::move(*path);
+    slot_ = remember(path_);
     return true;
 }
 

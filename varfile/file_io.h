@@ -34,6 +34,7 @@ void set_stream_error(std::FILE* stream);
 }  // namespace varkit
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace varkit {
@@ -48,12 +49,10 @@ class TemporaryPath {
     TemporaryPath(const TemporaryPath&) = delete;
     TemporaryPath& operator=(const TemporaryPath&) = delete;
 
-    // Takes charge of a file just made; call it with interruptions held, so
-    // that none can come between the making and this.
-    void adopt(std::string path);
-    // Makes the file `path` with `make` (true when it made it) and takes
-    // charge of it, interruptions held in between.
-    bool make(std::string path, const std::function<bool()>& make_file);
+    // Makes a file with `make_file`, which gives its path (nothing when it
+    // made none), and takes charge of it. Interruptions wait meanwhile, so
+    // none can come between the making and this.
+    bool make(const std::function<std::optional<std::string>()>& make_file);
     const std::string& path() const { return path_; }
     bool empty() const { return path_.empty(); }
     // Removes the file.

@@ -18,10 +18,6 @@ namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-std::wstring wide(const std::string& path) {
-    return wide_from_utf8(path);
-}
-
 // A stream over an open handle; the handle is closed when that fails.
 FilePtr stream_of(HANDLE handle, const char* mode) {
     const bool reads_only = mode[0] == 'r' && std::strchr(mode, '+') == nullptr;
@@ -45,8 +41,8 @@ HANDLE handle_of(std::FILE* file) {
 // A handle that reads nothing, only tells what is at the path, following
 // links; a folder opens too.
 HANDLE open_to_look(const std::string& path) {
-    return CreateFileW(wide(path).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    return CreateFileW(wide_from_utf8(path).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 bool is_missing(DWORD error) {
@@ -58,8 +54,9 @@ bool is_missing(DWORD error) {
 FilePtr open_existing_file(const char* path, bool for_update) {
     // Opening a folder fails without FILE_FLAG_BACKUP_SEMANTICS; a device or
     // pipe opens and is refused by its type.
-    HANDLE handle = CreateFileW(wide(path).c_str(), GENERIC_READ | (for_update ? GENERIC_WRITE : 0),
-                                kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle =
+        CreateFileW(wide_from_utf8(path).c_str(), GENERIC_READ | (for_update ? GENERIC_WRITE : 0),
+                    kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return nullptr;
     }
@@ -71,7 +68,7 @@ FilePtr open_existing_file(const char* path, bool for_update) {
 }
 
 bool path_taken(const char* path) {
-    return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES ||
+    return GetFileAttributesW(wide_from_utf8(path).c_str()) != INVALID_FILE_ATTRIBUTES ||
            !is_missing(GetLastError());
 }
 
@@ -129,7 +126,7 @@ std::optional<std::pair<std::string, HANDLE>> create_new(const std::string& pref
         path += suffix;
         // Shared for deletion, so an interruption can remove it while open.
         HANDLE handle =
-            CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+            CreateFileW(wide_from_utf8(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
                         FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW, flags, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
             return std::pair{path, handle};
@@ -165,7 +162,7 @@ PathKind path_kind(const std::string& path) {
 std::string replaced_file(const std::string& path) {
     HANDLE handle = open_to_look(path);
     if (handle == INVALID_HANDLE_VALUE) {
-        const DWORD attributes = GetFileAttributesW(wide(path).c_str());
+        const DWORD attributes = GetFileAttributesW(wide_from_utf8(path).c_str());
         return attributes != INVALID_FILE_ATTRIBUTES &&
                        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0
                    ? std::string()
@@ -204,7 +201,7 @@ std::optional<CreatedFile> create_unique_file(const std::string& prefix,
     }
     FilePtr stream = stream_of(created->second, "w+b");
     if (!stream) {
-        DeleteFileW(wide(created->first).c_str());
+        DeleteFileW(wide_from_utf8(created->first).c_str());
         return std::nullopt;
     }
     return CreatedFile{std::move(created->first), std::move(stream)};
@@ -227,13 +224,13 @@ bool sync_to_disk(std::FILE* file) {
 // the temporary one's attributes: the old file's are cleared for the move
 // and given to the new one, or back to the old one when the move fails.
 bool replace_file(const std::string& from, const std::string& to) {
-    const std::wstring target = wide(to);
+    const std::wstring target = wide_from_utf8(to);
     const DWORD attributes = GetFileAttributesW(target.c_str());
     const bool known = attributes != INVALID_FILE_ATTRIBUTES;
     if (known && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
     }
-    if (!MoveFileExW(wide(from).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (!MoveFileExW(wide_from_utf8(from).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         if (known) {
             SetFileAttributesW(target.c_str(), attributes);
         }
@@ -246,7 +243,7 @@ bool replace_file(const std::string& from, const std::string& to) {
 }
 
 Move move_to_new_name(const std::string& from, const std::string& to) {
-    if (MoveFileExW(wide(from).c_str(), wide(to).c_str(), 0)) {
+    if (MoveFileExW(wide_from_utf8(from).c_str(), wide_from_utf8(to).c_str(), 0)) {
         return Move::Moved;
     }
     const DWORD error = GetLastError();
@@ -255,8 +252,8 @@ Move move_to_new_name(const std::string& from, const std::string& to) {
 
 FilePtr open_for_writing(const std::string& path) {
     HANDLE handle =
-        CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                    OPEN_EXISTING, 0, nullptr);
+        CreateFileW(wide_from_utf8(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
     return handle == INVALID_HANDLE_VALUE ? nullptr : stream_of(handle, "wb");
 }
 

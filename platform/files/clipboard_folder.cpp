@@ -1,12 +1,12 @@
 #include "platform/files/clipboard_folder.h"
 
-#include "varfile/file_io.h"
-
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <thread>
+
+#include "varfile/file_io.h"
 
 namespace varkit {
 namespace {
@@ -124,9 +124,12 @@ bool ClipboardFolder::write(const char* name, std::string_view bytes) {
     const std::string temporary = temporary_name(name);
     TemporaryPath made;
     UniqueFd file;
-    if (!made.make(folder_->path_of(temporary), [&] {
+    if (!made.make([&]() -> std::optional<std::string> {
             file = folder_->create_new(temporary);
-            return file.valid();
+            if (!file.valid()) {
+                return std::nullopt;
+            }
+            return folder_->path_of(temporary);
         })) {
         return false;
     }
